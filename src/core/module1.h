@@ -1,0 +1,65 @@
+#pragma once
+// Module1: the state shared by every window for the whole life of the process, the exercise
+// index with its names, the animation table, and the settings loader.
+
+#include "settings/exercise_record.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace Module1 {
+
+constexpr int ExerciseCount = 9;
+using ExerciseTable = std::array<std::int16_t, ExerciseCount>;
+
+// Exercise index 0..8; exercise i owns record i + 1 of LOGO2.DAT.
+inline constexpr const char* ExerciseNames[ExerciseCount] = {
+    "Edging",   "Palming",   "Blinking",       "Looking",    "Walking",
+    "Calculating", "Breathing", "Doing the wave", "Making 'X's"};
+inline constexpr const char* AnimationBaseNames[ExerciseCount] = {
+    "Piment", "Palm", "Blink", "Oeil", "Legs", "Calcul", "Poumons", "Vague", "XAnim"};
+
+extern ExerciseTable ExerciseFrequency;
+extern ExerciseTable ExerciseTiming;
+extern ExerciseTable ExerciseTotalMinutes;
+extern ExerciseTable ExerciseLastMinutes;
+extern ExerciseTable WaitTicks;
+extern ExerciseTable ShowTicks;
+
+constexpr int AnimationRows = 18;
+constexpr int AnimationColumns = 2;
+// Rows 0..8 small pictures, 9..17 big ones; column 0 grey, column 1 colour.
+extern QString AnimationTable[AnimationRows][AnimationColumns];
+extern std::int32_t AnimationColumn;
+extern std::int32_t AnimationRowOffset;
+
+extern bool ResizeByUser;
+
+extern QString SettingsPath;
+extern std::int16_t SettingsFile;
+extern ExerciseRecord CurrentRecord;
+
+// The folder of the executable, or the folder set for a test.
+QString ApplicationFolder();
+void SetApplicationFolder(const QString& folder);
+
+// The stored name of an animation file, with its leading backslash as it is kept.
+QString StoredAnimationName(int row, int column);
+
+// Fills the 36 entries: the application folder followed by each stored name, whose leading
+// backslash becomes "/" (a folder ending in "/" thus gives a doubled, harmless separator).
+void BuildAnimationTable();
+
+// Copies Frequency, Timing, TotalMinutes and LastMinutes of the nine records into the tables.
+// A failure shows "Error with file LOGO2.DAT!" and leaves the tables as far as they got.
+void LoadSettingsFile();
+
+// An exercise is shown only with a positive frequency and timing. Negative values can reach
+// the file (a pasted "-5"); they would mean a display that never ends, so they count as off.
+bool IsExerciseActive(int index);
+
+// Puts every variable back to its initial value (tests).
+void ResetState();
+
+} // namespace Module1

@@ -1,0 +1,28 @@
+#include "message_box.h"
+
+namespace {
+MessageBoxPresenter& presenter() {
+    static MessageBoxPresenter instance;
+    return instance;
+}
+} // namespace
+
+int defaultAnswer(int style) {
+    const bool yesNo = (style & 0xF) == MsgStyle::YesNo;
+    if (!yesNo)
+        return MsgAnswer::Ok;
+    return (style & MsgStyle::DefaultButton2) ? MsgAnswer::No : MsgAnswer::Yes;
+}
+
+int MsgBox(const QString& text, int style, const QString& title) {
+    MessageBoxRequest request{text, style, title.isEmpty() ? kApplicationTitle : title};
+    if (presenter())
+        return presenter()(request);
+    return defaultAnswer(style);
+}
+
+MessageBoxPresenter setMessageBoxPresenter(MessageBoxPresenter next) {
+    MessageBoxPresenter previous = std::move(presenter());
+    presenter() = std::move(next);
+    return previous;
+}

@@ -1,0 +1,42 @@
+#include "message_box_qt.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+int ShowQtMessageBox(const MessageBoxRequest& request) {
+    QMessageBox box;
+    box.setWindowTitle(request.title);
+    box.setText(request.text);
+    switch (request.style & 0x70) {
+    case MsgStyle::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgStyle::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case 32:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case 64:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+    }
+    if ((request.style & 0xF) == MsgStyle::YesNo) {
+        QPushButton* yes = box.addButton(QMessageBox::Yes);
+        QPushButton* no = box.addButton(QMessageBox::No);
+        yes->setText(QObject::tr("&Yes"));
+        no->setText(QObject::tr("&No"));
+        box.setDefaultButton((request.style & MsgStyle::DefaultButton2) ? no : yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgAnswer::Ok;
+}
+
+void InstallQtMessageBoxPresenter() { setMessageBoxPresenter(&ShowQtMessageBox); }

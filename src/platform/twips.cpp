@@ -1,0 +1,36 @@
+#include "twips.h"
+
+#include "int16.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace Twips {
+namespace {
+const QScreen* pick(const QScreen* screen) {
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+double perPixel(double logicalDpi) { return logicalDpi > 0 ? 1440.0 / logicalDpi : 15.0; }
+} // namespace
+
+double TwipsPerPixelX(const QScreen* screen) {
+    const QScreen* s = pick(screen);
+    return s ? perPixel(s->logicalDotsPerInchX()) : 15.0;
+}
+double TwipsPerPixelY(const QScreen* screen) {
+    const QScreen* s = pick(screen);
+    return s ? perPixel(s->logicalDotsPerInchY()) : 15.0;
+}
+int ToPixelsX(double twips) { return int(Int16::roundHalfEven(twips / TwipsPerPixelX())); }
+int ToPixelsY(double twips) { return int(Int16::roundHalfEven(twips / TwipsPerPixelY())); }
+double FromPixelsX(int pixels) { return pixels * TwipsPerPixelX(); }
+double FromPixelsY(int pixels) { return pixels * TwipsPerPixelY(); }
+double ScreenWidth() {
+    const QScreen* s = pick(nullptr);
+    return s ? FromPixelsX(s->geometry().width()) : 0.0;
+}
+double ScreenHeight() {
+    const QScreen* s = pick(nullptr);
+    return s ? FromPixelsY(s->geometry().height()) : 0.0;
+}
+} // namespace Twips

@@ -1,0 +1,39 @@
+#pragma once
+// The access protocol of LOGO2.DAT: Open, Read record n, Write record n, Close, through the
+// one shared handle (Module1::SettingsFile) and record buffer (Module1::CurrentRecord).
+//
+// Reads and writes go to the file by its path each time, so a window keeps reaching the file
+// even after another window has closed or reopened the shared handle. A write replaces the
+// whole file atomically (temporary file beside it, flushed, renamed over), so a crash or a
+// full disk leaves either the old or the new contents, never a torn record.
+
+#include <QString>
+
+namespace SettingsFileProtocol {
+
+inline constexpr const char* FileName = "LOGO2.DAT";
+
+// The folder, then "/" unless the folder already ends with one, then "LOGO2.DAT".
+QString ComposeSettingsPath(const QString& folder);
+
+// Closes every open file, takes the next free number into SettingsFile, computes SettingsPath
+// and opens the file for reading and writing, creating it empty when missing.
+// Throws Failure when the file cannot be created or opened for writing.
+void Open();
+
+// Reads record n (from 1) into CurrentRecord. Bytes beyond the end of the file read as zero.
+void Read(int recordNumber);
+
+// Writes CurrentRecord as record n, extending the file with zero bytes when needed and keeping
+// every other byte. Throws Failure when the file cannot be written; the file is then unchanged.
+void Write(int recordNumber);
+
+// Closes SettingsFile (the "close every open file" step of an opener does the same).
+void Close();
+
+bool IsOpen();
+
+// Length of the file in bytes; throws Failure when it cannot be read.
+qint64 Length();
+
+} // namespace SettingsFileProtocol

@@ -1,0 +1,51 @@
+#pragma once
+// Helpers every test uses: a private application folder, and message boxes answered from a
+// queue and recorded, so no test ever blocks on a modal box.
+
+#include "platform/message_box.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+
+// A fresh temporary application folder for the test's lifetime, with Module1 reset.
+class TestAppFolder {
+public:
+    TestAppFolder();
+    ~TestAppFolder();
+    QString path() const { return m_dir.path(); }
+    QString settingsPath() const;
+    void writeSettings(const QByteArray& bytes) const;
+    QByteArray readSettings() const;
+    bool settingsExists() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    // The answer for the next box; without one a box takes its default button.
+    void queueAnswer(int answer) { m_answers.push_back(answer); }
+    // Runs while the next box is "open" (to check what happens only after it is dismissed).
+    void onNextBox(std::function<void()> action) { m_actions.push_back(std::move(action)); }
+    const QList<MessageBoxRequest>& shown() const { return m_shown; }
+    int count() const { return m_shown.size(); }
+    MessageBoxRequest last() const { return m_shown.isEmpty() ? MessageBoxRequest{} : m_shown.last(); }
+    void clear() { m_shown.clear(); }
+
+private:
+    QList<MessageBoxRequest> m_shown;
+    std::deque<int> m_answers;
+    std::deque<std::function<void()>> m_actions;
+    MessageBoxPresenter m_previous;
+};
+
+// A 70-byte record written out by hand for byte comparisons: little-endian numbers and a
+// message padded with spaces.
+QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message,
+                      int total, int last);
