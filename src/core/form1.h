@@ -1,0 +1,113 @@
+#pragma once
+// Form1: the one floating window. A frameless logo (Image2) near the lower right of the screen,
+// the nine exercise players (AniGif) to its right, and the waiting and display timers of the
+// exercise cycle. Loading it starts the program; unloading it ends the program.
+//
+// All geometry is kept in twips, exactly as set; the window system sees it rounded to pixels.
+// Every size change made by code goes through SetWidth/SetHeight, which run the size check
+// (Form_Resize) synchronously, nested, before returning.
+
+#include "core/ani_gif_player.h"
+#include "core/form1_procedures.h"
+#include "platform/timers.h"
+
+#include <QPoint>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class LogoImage;
+class SingleInstanceLock;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(TimerFactory& timers, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The live floating window, nullptr when none.
+    static Form1* instance();
+
+    // The start sequence. Returns false when another instance runs (its box has been shown and
+    // this process is to end); a failure in a later step is reported and true is returned.
+    bool Form_Load();
+
+    // Window geometry in twips. Set* runs the size check synchronously when the size changes.
+    double Width() const { return m_widthTwips; }
+    void SetWidth(double twips);
+    double Height() const { return m_heightTwips; }
+    void SetHeight(double twips);
+    double Left() const;
+    double Top() const;
+
+    // The logo picture's size in twips (stretched over the window by the size check).
+    double Image2Width() const { return m_image2Width; }
+    double Image2Height() const { return m_image2Height; }
+
+    Timer& Timer1(int i) { return *m_timer1[i]; }
+    Timer& Timer2(int i) { return *m_timer2[i]; }
+    AniGifPlayer& AniGif(int i) { return *m_aniGif[i]; }
+
+    // Exercises on display (0..3) and the width of logo plus displayed animations, in twips.
+    std::int16_t ShownCount() const { return m_shownCount; }
+    void SetShownCount(std::int16_t count) { m_shownCount = count; }
+    std::int16_t ContentWidth() const { return m_contentWidth; }
+
+    // The exercise cycle's handlers (connected to the timers).
+    void Timer1_Timer(int index);
+    void Timer2_Timer(int index);
+
+    // Packs the animations whose display timer is enabled against the logo, in exercise order,
+    // hides the others, and sets ContentWidth. Does not touch the window's width.
+    void LayOutRow();
+
+    // The size check; public so the window system path and tests reach the same code.
+    void Form_Resize();
+
+    // Moves the window with the mouse: the window manager's move when it offers one, else a
+    // manual move that follows the pointer until the left button is released.
+    void FormDrag();
+
+    // Unloads the window: every window closes and the program ends.
+    void Unload();
+
+    struct Hooks {
+        // Start-up step 6 clears the Back/Front check mark (loads the configuration window).
+        std::function<void(bool checked)> setBackFrontMark;
+        // Right button alone pressed on the logo; the position is global, in pixels.
+        std::function<void(QPoint globalPos)> popupMenu;
+        // Double-click on the logo, after ResetExerciseTimers(): show the configuration window.
+        std::function<void()> doubleClick;
+    } hooks;
+
+    // Where the per-user single-instance lock lives (tests point it into their own folder).
+    static void SetInstanceLockPath(const QString& path);
+    // How the program ends when Form1 is unloaded (tests replace the default, which exits the
+    // application's event loops).
+    static void SetEndProgram(std::function<void()> endProgram);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class LogoImage;
+    void applyGeometry();
+    void setSizeTwips(double width, double height);
+    void logoDoubleClicked();
+
+    std::array<std::unique_ptr<Timer>, 9> m_timer1;
+    std::array<std::unique_ptr<Timer>, 9> m_timer2;
+    std::array<AniGifPlayer*, 9> m_aniGif{};
+    LogoImage* m_image2 = nullptr;
+    std::unique_ptr<SingleInstanceLock> m_instanceLock;
+
+    double m_widthTwips = 0;
+    double m_heightTwips = 0;
+    double m_image2Width = 1305;
+    double m_image2Height = 555;
+    std::int16_t m_shownCount = 0;
+    std::int16_t m_contentWidth = 0;
+    bool m_unloading = false;
+};

@@ -1,0 +1,61 @@
+#pragma once
+// The shared procedures of the floating window: placement, stacking, pixel conversion and the
+// loading, stopping and restarting of the exercise players and waiting timers. They act on
+// Form1::instance() and do nothing when there is no floating window.
+
+#include <cstdint>
+#include <optional>
+
+class QWidget;
+
+// Twips to pixels in place, rounded half to even, 16-bit (throws Failure(Overflow) outside).
+// The horizontal divisor is used as it is; the vertical one is first rounded to a whole number.
+void TwipsToPixels(std::int16_t& x, std::int16_t& y);
+// The same for values that may exceed 16 bits (screen sizes of large monitors).
+void TwipsToPixels32(std::int32_t& x, std::int32_t& y);
+
+// Shows the floating window without activating it, its top left corner at 70 % / 88 % of the
+// primary screen, in front of other windows (start-up then gives it normal stacking).
+void PositionMainWindow();
+
+// Switches a window between staying on top and normal stacking, without moving, resizing,
+// hiding or activating it.
+void SetWindowZOrder(QWidget* window, bool topmost);
+bool IsTopmost(QWidget* window);
+
+// Hides every player and gives it its animation file again (restarting it).
+void LoadAnimations();
+// Stops the waiting timers, clears WaitTicks and ShowTicks, narrows the window to the logo.
+void ResetExerciseTimers();
+// Enables the nine waiting timers again.
+void StartExerciseTimers();
+
+// The screen as the procedures above see it. Tests set other figures; nullopt = the real
+// primary screen.
+struct ScreenMetrics {
+    double widthTwips = 0;
+    double heightTwips = 0;
+    double twipsPerPixelX = 15;
+    double twipsPerPixelY = 15;
+};
+ScreenMetrics CurrentScreenMetrics();
+void SetScreenMetricsOverride(std::optional<ScreenMetrics> metrics);
+
+// The top left corner PositionMainWindow gives, in pixels, for the given screen metrics.
+struct MainWindowPlacement {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int16_t width = 0;
+    std::int16_t height = 0;
+};
+MainWindowPlacement ComputeMainWindowPlacement(const ScreenMetrics& screen, double formWidthTwips,
+                                               double formHeightTwips);
+
+// One row of the size check: what the logo and the window become for a window of H x W twips.
+struct SizeCheckResult {
+    int logoHeight = 0;
+    int logoWidth = 0;
+    bool windowHeightUnchanged = true;
+    int windowHeight = 0; // when not unchanged
+};
+SizeCheckResult SizeCheckRow(int heightTwips, int widthTwips);
