@@ -4,6 +4,7 @@
 
 #include <gif_lib.h>
 
+#include <QFile>
 #include <QRect>
 #include <algorithm>
 #include <unordered_map>
@@ -72,6 +73,14 @@ std::vector<GifByteType> indexFrame(const QImage &img, Quantiser &q, bool grey)
     return out;
 }
 
+// giflib writes through this callback into memory; the file itself is
+// written by Qt so it gets ordinary permissions.
+int appendBytes(GifFileType *gif, const GifByteType *data, int len)
+{
+    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(data), len);
+    return len;
+}
+
 } // namespace
 
 QImage toGrey(const QImage &img)
@@ -115,7 +124,8 @@ bool writeGif(const QString &path, const std::vector<QImage> &frames,
                                        GifByteType(qBlue(pal[i]))};
 
     int err = 0;
-    GifFileType *gif = EGifOpenFileName(path.toLocal8Bit().constData(), false, &err);
+    QByteArray bytes;
+    GifFileType *gif = EGifOpen(&bytes, appendBytes, &err);
     if (!gif) {
         GifFreeMapObject(cmap);
         *error = QStringLiteral("cannot create %1: %2").arg(path, GifErrorString(err));
@@ -172,6 +182,12 @@ bool writeGif(const QString &path, const std::vector<QImage> &frames,
     if (EGifCloseFile(gif, &err) != GIF_OK && ok) {
         *error = QStringLiteral("cannot close %1: %2").arg(path, GifErrorString(err));
         ok = false;
+    }
+    if (ok) {
+        QFile out(path);
+        ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+        if (!ok)
+            *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
     }
     return ok;
 }

@@ -1,0 +1,118 @@
+// lumivista-picturegen: draws every picture of Lumivista into the assets folder.
+//   lumivista-picturegen ASSETS_DIR [--contact-sheet FILE.png]
+#include "picturegen.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QTextStream>
+#include <cstdio>
+
+using namespace pg;
+
+namespace {
+
+bool save(const QImage &img, const QString &path, QString *error, int quality = -1)
+{
+    QImageWriter w(path);
+    if (quality >= 0)
+        w.setQuality(quality);
+    if (!w.write(img)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, w.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool writeAnimations(const QDir &dir, QString *error)
+{
+    for (const Animation &a : animations()) {
+        for (int size : {33, 66}) {
+            std::vector<QImage> colour, grey;
+            std::vector<int> delays;
+            for (int f = 0; f < a.frames; ++f) {
+                colour.push_back(renderFrame(a, f, size));
+                grey.push_back(toGrey(colour.back()));
+                delays.push_back(a.delayMs(f));
+            }
+            const QString big = size == 66 ? QStringLiteral("Big") : QString();
+            if (!writeGif(dir.filePath(a.base + big + ".gif"), colour, delays, false, error)
+                || !writeGif(dir.filePath(a.base + big + "BW.gif"), grey, delays, true, error))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool writePictures(const QDir &dir, QString *error)
+{
+    if (!save(drawLogo(), dir.filePath("logo.jpg"), error, 92)
+        || !save(drawAbout(1), dir.filePath("about.png"), error)
+        || !save(drawAbout(2), dir.filePath("about@2x.png"), error))
+        return false;
+    for (int i = 0; i < 9; ++i)
+        if (!save(drawExercisePicture(i, 25), dir.filePath(QStringLiteral("exercise_%1.png").arg(i)), error)
+            || !save(drawExercisePicture(i, 50), dir.filePath(QStringLiteral("exercise_%1@2x.png").arg(i)), error))
+            return false;
+    for (const ToolbarIcon &t : toolbarIcons())
+        if (!save(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error))
+            return false;
+    return true;
+}
+
+bool writeQrc(const QDir &assets, QString *error)
+{
+    QFile f(assets.filePath("pictures.qrc"));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        *error = "cannot write " + f.fileName();
+        return false;
+    }
+    QTextStream out(&f);
+    out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/pictures\">\n";
+    const QStringList files = QDir(assets.filePath("pictures")).entryList(QDir::Files, QDir::Name);
+    for (const QString &name : files)
+        out << "    <file alias=\"" << name << "\">pictures/" << name << "</file>\n";
+    out << "</qresource>\n</RCC>\n";
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString sheet;
+    const int flag = args.indexOf(QStringLiteral("--contact-sheet"));
+    if (flag >= 0 && flag + 1 < args.size()) {
+        sheet = args.at(flag + 1);
+        args.remove(flag, 2);
+    }
+    if (args.size() != 1 || args.first().startsWith('-')) {
+        std::fprintf(stderr, "usage: lumivista-picturegen ASSETS_DIR [--contact-sheet FILE.png]\n");
+        return 2;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const QDir assets(args.first());
+    for (const char *sub : {"animations", "pictures", "icons"})
+        if (!assets.mkpath(QString::fromLatin1(sub))) {
+            std::fprintf(stderr, "cannot create %s/%s\n", qPrintable(assets.path()), sub);
+            return 1;
+        }
+    QString error;
+    bool ok = writeAnimations(QDir(assets.filePath("animations")), &error)
+        && writePictures(QDir(assets.filePath("pictures")), &error) && writeQrc(assets, &error);
+    for (int size : {48, 128, 256})
+        ok = ok && save(drawAppIcon(size), assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size)), &error);
+    if (ok && !sheet.isEmpty())
+        ok = writeContactSheet(assets.path(), sheet, &error);
+    if (!ok) {
+        std::fprintf(stderr, "lumivista-picturegen: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("pictures written to %s in %lld ms\n", qPrintable(assets.path()), timer.elapsed());
+    return 0;
+}
