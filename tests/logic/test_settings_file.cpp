@@ -1,0 +1,223 @@
+#include "core/module1.h"
+#include "platform/failure.h"
+#include "settings/exercise_record.h"
+#include "settings/settings_file.h"
+#include "test_support.h"
+
+#include <QtTest>
+#include <csignal>
+
+namespace P = SettingsFileProtocol;
+
+namespace {
+// Record 3 with Frequency 10, Timing -1, "Hi é€" and totals 300 / 15, byte by byte.
+const QByteArray kRecord3 = QByteArray::fromHex("0300" "0a00" "ffff" "486920e980") +
+                           QByteArray(55, ' ') + QByteArray::fromHex("2c01" "0f00");
+} // namespace
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+private slots:
+    void recordBytesMatchTheLayout() {
+        QCOMPARE(kRecord3.size(), 70);
+        ExerciseRecord r;
+        r.Number = 3;
+        r.Frequency = 10;
+        r.Timing = -1;
+        r.setMessage(QStringLiteral("Hi é€"));
+        r.TotalMinutes = 300;
+        r.LastMinutes = 15;
+        QCOMPARE(r.toBytes().toHex(), kRecord3.toHex());
+        const ExerciseRecord back = ExerciseRecord::fromBytes(kRecord3);
+        QVERIFY(back == r);
+        QCOMPARE(int(back.Timing), -1);
+        QCOMPARE(back.message().size(), 60);
+    }
+
+    void extremeNumbersAndShortInput() {
+        const QByteArray bytes = QByteArray::fromHex("ffff0080ff7f") + QByteArray(64, ' ');
+        const ExerciseRecord r = ExerciseRecord::fromBytes(bytes);
+        QCOMPARE(int(r.Number), -1);
+        QCOMPARE(int(r.Frequency), -32768);
+        QCOMPARE(int(r.Timing), 32767);
+        const ExerciseRecord partial = ExerciseRecord::fromBytes(QByteArray::fromHex("0700"));
+        QCOMPARE(int(partial.Number), 7);
+        QCOMPARE(partial.message(), QString(60, QChar(0)));
+        QCOMPARE(int(partial.LastMinutes), 0);
+    }
+
+    void messageIsCutAndPadded() {
+        ExerciseRecord r;
+        r.setMessage(QString(61, QLatin1Char('x')) + QStringLiteral("yz"));
+        QCOMPARE(r.message(), QString(60, QLatin1Char('x')));
+        r.setMessage(QStringLiteral("0123456789"));
+        QCOMPARE(r.message(), QStringLiteral("0123456789") + QString(50, QLatin1Char(' ')));
+        QCOMPARE(r.toBytes().mid(6, 60), QByteArray("0123456789") + QByteArray(50, ' '));
+    }
+
+    void windows1252RoundTrip() {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        QCOMPARE(Cp1252::fromUnicode(Cp1252::toUnicode(all)), all);
+        QCOMPARE(Cp1252::toUnicode(QByteArray("\x80\x8c\x9f\xe9", 4)),
+                 QStringLiteral("€ŒŸé"));
+        // Characters the page cannot hold become '?', one per character.
+        QCOMPARE(Cp1252::fromUnicode(QStringLiteral("a日b😀c")), QByteArray("a?b?c"));
+        ExerciseRecord r;
+        r.setMessage(QStringLiteral("Œil très fatigué"));
+        QCOMPARE(ExerciseRecord::fromBytes(r.toBytes()).message(), r.message());
+    }
+
+    void pathRule() {
+        QCOMPARE(P::ComposeSettingsPath(QStringLiteral("/opt/lumi")),
+                 QStringLiteral("/opt/lumi/LOGO2.DAT"));
+        QCOMPARE(P::ComposeSettingsPath(QStringLiteral("/")), QStringLiteral("/LOGO2.DAT"));
+        QCOMPARE(P::ComposeSettingsPath(QStringLiteral("/x//")), QStringLiteral("/x//LOGO2.DAT"));
+    }
+
+    void openCreatesAnEmptyFileAndReadsBeyondEndAsZero() {
+        TestAppFolder folder;
+        QVERIFY(!folder.settingsExists());
+        P::Open();
+        QVERIFY(folder.settingsExists());
+        QCOMPARE(P::Length(), qint64(0));
+        QCOMPARE(int(Module1::SettingsFile), 1);
+        QCOMPARE(Module1::SettingsPath, folder.settingsPath());
+        Module1::CurrentRecord.Number = 42;
+        P::Read(9);
+        QCOMPARE(Module1::CurrentRecord.toBytes(), QByteArray(70, '\0'));
+        P::Close();
+        QCOMPARE(folder.readSettings().size(), 0); // reading never extends the file
+    }
+
+    void writeExtendsWithZerosAndKeepsExtraBytes() {
+        TestAppFolder folder;
+        P::Open();
+        Module1::CurrentRecord = ExerciseRecord::fromBytes(kRecord3);
+        P::Write(3);
+        QByteArray expected = QByteArray(140, '\0') + kRecord3;
+        QCOMPARE(folder.readSettings().toHex(), expected.toHex());
+
+        const QByteArray tail("extra bytes after record nine");
+        QByteArray full;
+        for (int n = 1; n <= 9; ++n)
+            full += handRecord(n, n, 10, "m", 0, 0);
+        folder.writeSettings(full + tail);
+        Module1::CurrentRecord = ExerciseRecord::fromBytes(kRecord3);
+        P::Write(9);
+        const QByteArray after = folder.readSettings();
+        QCOMPARE(after.size(), full.size() + tail.size());
+        QCOMPARE(after.left(560), full.left(560));
+        QCOMPARE(after.mid(560, 70), kRecord3);
+        QCOMPARE(after.mid(630), tail);
+        P::Close();
+    }
+
+    void loadSettingsFileFillsTheTables() {
+        TestAppFolder folder;
+        MessageBoxRecorder boxes;
+        QByteArray file;
+        for (int n = 1; n <= 9; ++n)
+            file += handRecord(n, n * 2, n == 4 ? 0xFFFF : 10, "msg", n * 100, n);
+        folder.writeSettings(file);
+        Module1::LoadSettingsFile();
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(int(Module1::ExerciseFrequency[8]), 18);
+        QCOMPARE(int(Module1::ExerciseTiming[3]), -1);
+        QCOMPARE(int(Module1::ExerciseTotalMinutes[0]), 100);
+        QCOMPARE(int(Module1::ExerciseLastMinutes[6]), 7);
+        QVERIFY(!P::IsOpen());
+    }
+
+    void loadSettingsFileOnAShortOrMissingFile() {
+        TestAppFolder folder;
+        MessageBoxRecorder boxes;
+        Module1::ExerciseFrequency.fill(5);
+        Module1::LoadSettingsFile(); // missing: created empty, every record reads as zero
+        QCOMPARE(boxes.count(), 0);
+        QVERIFY(folder.settingsExists());
+        QCOMPARE(int(Module1::ExerciseFrequency[0]), 0);
+
+        folder.writeSettings(handRecord(1, 3, 4, "", 0, 0) + QByteArray::fromHex("01000500"));
+        Module1::LoadSettingsFile();
+        QCOMPARE(int(Module1::ExerciseFrequency[0]), 3);
+        QCOMPARE(int(Module1::ExerciseFrequency[1]), 5); // a partial record reads what is there
+        QCOMPARE(int(Module1::ExerciseTiming[1]), 0);
+    }
+
+    void loadSettingsFileReportsAnUnusableFile() {
+        TestAppFolder folder;
+        MessageBoxRecorder boxes;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("LOGO2.DAT"))); // unusable even for root
+        Module1::LoadSettingsFile();
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(boxes.last().text, QStringLiteral("Error with file LOGO2.DAT!"));
+        QCOMPARE(boxes.last().title, QStringLiteral("Avertissement"));
+        QCOMPARE(boxes.last().style, 0);
+    }
+
+    void failedWriteReportsAndChangesNothing() {
+        TestAppFolder folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("LOGO2.DAT")));
+        Module1::CurrentRecord = ExerciseRecord::fromBytes(kRecord3);
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Write(1));
+        QVERIFY(QFileInfo(folder.settingsPath()).isDir());
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Read(1));
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Write(0));
+    }
+
+    void twoWindowsWritingInTurnBothReachTheFile() {
+        TestAppFolder folder;
+        // The statistics window opens the file, then the configuration window opens it too
+        // (closing every file first), then closes it; the statistics window writes afterwards.
+        P::Open();
+        P::Open();
+        Module1::CurrentRecord = ExerciseRecord::fromBytes(handRecord(1, 5, 6, "config", 0, 0));
+        P::Write(1);
+        P::Close();
+        QVERIFY(!P::IsOpen());
+        P::Read(2);
+        Module1::CurrentRecord.Number = 2;
+        Module1::CurrentRecord.TotalMinutes = 15;
+        P::Write(2);
+        const QByteArray bytes = folder.readSettings();
+        QCOMPARE(bytes.left(70), handRecord(1, 5, 6, "config", 0, 0));
+        QCOMPARE(bytes.mid(70, 70), QByteArray::fromHex("0200") + QByteArray(64, '\0') +
+                                        QByteArray::fromHex("0f000000"));
+    }
+
+    void killedWriterLeavesAWholeFile() {
+        TestAppFolder folder;
+        const QByteArray tail("tail survives");
+        QByteArray original;
+        for (int n = 1; n <= 9; ++n)
+            original += handRecord(n, n, n, "keep", n, n);
+        folder.writeSettings(original + tail);
+        const QByteArray a = ExerciseRecord::fromBytes(handRecord(5, 1111, 1111,
+                                                                  QByteArray(60, 'a'), 1111, 1111))
+                                 .toBytes();
+        const QByteArray b = handRecord(5, 2222, 2222, QByteArray(60, 'b'), 2222, 2222);
+        for (int round = 0; round < 6; ++round) {
+            QProcess child;
+            child.start(QStringLiteral(WRITER_CHILD), {folder.path()});
+            QVERIFY(child.waitForStarted());
+            // Let some writes finish, then kill at a moment that varies from round to round.
+            int lines = 0;
+            while (lines < 3 + round * 7 && child.waitForReadyRead(5000))
+                lines += child.readAll().count('\n');
+            QVERIFY(lines > 0);
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished();
+            const QByteArray now = folder.readSettings();
+            QCOMPARE(now.size(), original.size() + tail.size());
+            QCOMPARE(now.left(280), original.left(280));
+            const QByteArray record5 = now.mid(280, 70);
+            QVERIFY2(record5 == a || record5 == b, record5.toHex().constData());
+            QCOMPARE(now.mid(350), original.mid(350) + tail);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "test_settings_file.moc"
