@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Lumivista needs to build, run and test.
+# Run as root or as a user with sudo. Does nothing when they are all there already.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-webengine-dev libqt6webenginecore6-bin
+  libgif-dev fonts-dejavu-core
+)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(clang libclang-rt-14-dev xvfb xauth openbox xdotool x11-utils wmctrl imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Lumivista and runs every test:
+#   1. the whole suite (unit, window, viewer and desktop end-to-end tests);
+#   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the libFuzzer targets for a short, bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-packages.sh --test
+jobs=$(nproc)
+
+echo "== build and test =="
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure --timeout 600)
+
+echo "== sanitizers =="
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DLUMI_SANITIZE=ON -DLUMI_WEBENGINE=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build-asan && ctest --output-on-failure --timeout 600 -LE 'webengine|e2e')
+
+echo "== fuzzing =="
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DLUMI_FUZZ=ON -DLUMI_SANITIZE=ON -DLUMI_WEBENGINE=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+for f in $(cat build-fuzz/fuzzers.txt); do
+  corpus=$(mktemp -d)
+  "build-fuzz/tests/fuzz/$f" -max_total_time="${FUZZ_SECONDS:-30}" -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 2
+  rm -rf "$corpus"
+done
+echo "All tests passed."
