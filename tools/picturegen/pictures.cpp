@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <algorithm>
 #include <cmath>
 
 namespace pg {
@@ -155,13 +156,9 @@ QImage drawAbout(int scale)
 // ---- toolbar icons: 24x24, crisp edges on the #C0C0C0 mask colour ----
 namespace {
 
-void arrow(QPainter &p, bool right)
+void arrow(QPainter &p)
 {
     p.save();
-    if (right) {
-        p.translate(24, 0);
-        p.scale(-1, 1);
-    }
     const QPolygonF shape({{2, 12}, {11, 3}, {11, 8}, {21.5, 8}, {21.5, 16}, {11, 16}, {11, 21}});
     p.setPen(pen(ink::teal, 1.4));
     p.setBrush(c(ink::cyan));
@@ -256,7 +253,7 @@ void search(QPainter &p)
 
     // the magnifying glass lies over the lower right of the globe
     p.setPen(QPen(QColor(0x30, 0x30, 0x38), 3.2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(19, 19), QPointF(22.5, 22.5));
+    p.drawLine(QPointF(19, 19), QPointF(21.5, 21.5));
     p.setPen(pen(0xFF30303A, 2));
     p.setBrush(QColor(255, 255, 255, 90));
     p.drawEllipse(QPointF(15, 15), 5, 5);
@@ -267,8 +264,17 @@ void search(QPainter &p)
 const std::vector<ToolbarIcon> &toolbarIcons()
 {
     static const std::vector<ToolbarIcon> icons = {
-        {"tb_back", [](QPainter &p) { arrow(p, false); }},
-        {"tb_forward", [](QPainter &p) { arrow(p, true); }},
+        {"tb_back", arrow},
+        // the exact mirror image of back, so the pair looks like one
+        {"tb_forward", [](QPainter &p) {
+             QImage left(24, 24, QImage::Format_ARGB32_Premultiplied);
+             left.fill(Qt::transparent);
+             QPainter lp(&left);
+             lp.setRenderHint(QPainter::Antialiasing);
+             arrow(lp);
+             lp.end();
+             p.drawImage(0, 0, left.mirrored(true, false));
+         }},
         {"tb_stop", stop},
         {"tb_refresh", refresh},
         {"tb_home", home},
@@ -279,7 +285,7 @@ const std::vector<ToolbarIcon> &toolbarIcons()
 
 QImage renderToolbarIcon(const ToolbarIcon &icon)
 {
-    QImage art(24, 24, QImage::Format_ARGB32);
+    QImage art(24, 24, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
     {
         QPainter p(&art);
@@ -295,9 +301,16 @@ QImage renderToolbarIcon(const ToolbarIcon &icon)
             const QRgb px = art.pixel(x, y);
             QRgb v = kToolbarMask;
             if (qAlpha(px) >= 128) {
-                v = qRgb(qRed(px), qGreen(px), qBlue(px));
-                if (v == kToolbarMask)
-                    v = qRgb(0xC1, 0xC0, 0xC0);
+                int r = qRed(px), g = qGreen(px), b = qBlue(px);
+                // greys blended between white and dark lines can land on the
+                // mask colour, where they would read as holes: push them off
+                if (std::abs(r - 0xC0) + std::abs(g - 0xC0) + std::abs(b - 0xC0) <= 48) {
+                    const int step = qGray(r, g, b) >= 0xC0 ? 28 : -28;
+                    r = std::clamp(r + step, 0, 255);
+                    g = std::clamp(g + step, 0, 255);
+                    b = std::clamp(b + step, 0, 255);
+                }
+                v = qRgb(r, g, b);
             }
             out.setPixel(x, y, v);
         }
