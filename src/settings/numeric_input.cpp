@@ -1,0 +1,161 @@
+#include "numeric_input.h"
+
+#include "platform/failure.h"
+#include "platform/int16.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
+}
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+// For a number the double range cannot hold: the decimal position of its first significant
+// digit, positive for a huge number and negative for a tiny one.
+long long magnitudeBeyondDouble(const std::string& number, const std::string& exponent) {
+    long long position = 0;
+    bool significant = false;
+    bool afterPoint = false;
+    for (const char c : number) {
+        if (c == 'e')
+            break;
+        if (c == '.') {
+            afterPoint = true;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            continue;
+        if (!afterPoint) {
+            if (significant || c != '0') {
+                significant = true;
+                ++position;
+            }
+        } else if (!significant) {
+            if (c != '0')
+                significant = true;
+            else
+                --position;
+        }
+    }
+    long long power = 0;
+    bool negativePower = false;
+    for (const char c : exponent) {
+        if (c == '-')
+            negativePower = true;
+        else if (c >= '0' && c <= '9' && power < 1000000000)
+            power = power * 10 + (c - '0');
+    }
+    return position + (negativePower ? -power : power);
+}
+} // namespace
+
+double NumericValue(const QString& text) {
+    // Gather the number's characters, blanks dropped, then convert them in one go so the
+    // rounding is the C library's correctly rounded conversion.
+    std::string number;
+    enum class Stage { Sign, Mantissa, ExponentSign, ExponentDigits } stage = Stage::Sign;
+    bool sawDigit = false;
+    bool sawPoint = false;
+    bool sawExponentDigit = false;
+    std::string exponent;
+    for (const QChar c : text) {
+        if (isBlank(c))
+            continue;
+        if (stage == Stage::Sign) {
+            stage = Stage::Mantissa;
+            if (c == QLatin1Char('+') || c == QLatin1Char('-')) {
+                number += char(c.unicode());
+                continue;
+            }
+        }
+        if (stage == Stage::Mantissa) {
+            if (isDigit(c)) {
+                sawDigit = true;
+                number += char(c.unicode());
+                continue;
+            }
+            if (c == QLatin1Char('.') && !sawPoint) {
+                sawPoint = true;
+                number += '.';
+                continue;
+            }
+            if ((c == QLatin1Char('E') || c == QLatin1Char('e')) && sawDigit) {
+                stage = Stage::ExponentSign;
+                continue;
+            }
+            break;
+        }
+        if (stage == Stage::ExponentSign) {
+            stage = Stage::ExponentDigits;
+            if (c == QLatin1Char('+') || c == QLatin1Char('-')) {
+                exponent += char(c.unicode());
+                continue;
+            }
+        }
+        if (stage == Stage::ExponentDigits) {
+            if (!isDigit(c))
+                break;
+            sawExponentDigit = true;
+            exponent += char(c.unicode());
+        }
+    }
+    if (!sawDigit)
+        return 0.0;
+    // An "E" without digits after it adds nothing.
+    if (sawExponentDigit)
+        number += 'e' + exponent;
+    // from_chars: correctly rounded and independent of the C locale's decimal point.
+    const char* first = number.c_str();
+    const char* last = first + number.size();
+    const bool negative = *first == '-';
+    if (*first == '+' || *first == '-')
+        ++first;
+    double value = 0.0;
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        value = magnitudeBeyondDouble(number, exponent) > 0
+                    ? std::numeric_limits<double>::infinity()
+                    : 0.0;
+    if (value == 0.0)
+        return 0.0;
+    return negative ? -value : value;
+}
+
+std::int16_t SaisieNumerique(std::int16_t keyAscii) {
+    if (keyAscii >= 33 && keyAscii <= 125 && !(keyAscii >= '0' && keyAscii <= '9'))
+        return 0;
+    return keyAscii;
+}
+
+namespace NumericInput {
+
+bool ExceedsLimit(const QString& text) { return NumericValue(text) > Limit; }
+
+std::optional<std::int16_t> StoredValue(const QString& text) {
+    try {
+        return Int16::fromDouble(NumericValue(text));
+    } catch (const Failure&) {
+        return std::nullopt;
+    }
+}
+
+QString FilterTyped(const QString& typed) {
+    QString kept;
+    for (const QChar c : typed) {
+        // Characters beyond 16 bits of code never fall into the filtered range.
+        const int code = c.unicode();
+        if (code > 125 || SaisieNumerique(std::int16_t(code)) != 0)
+            kept += c;
+    }
+    return kept;
+}
+
+QString FormatStored(std::int16_t value) {
+    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
+}
+
+} // namespace NumericInput
