@@ -373,7 +373,7 @@ void drawWave(QPainter &p, int f)
 void drawX(QPainter &p, int f)
 {
     const QPointF a1(5, 5), b1(28, 28), a2(28, 5), b2(5, 28);
-    p.setPen(QPen(c(ink::key), 1.2, Qt::DashLine, Qt::FlatCap));
+    p.setPen(QPen(c(ink::mountainFar), 1, Qt::DashLine, Qt::FlatCap));
     p.drawLine(a1, b1);
     p.drawLine(a2, b2);
 

@@ -143,11 +143,11 @@ QImage drawAbout(int scale)
     p.drawArc(QRectF(127, 30, 20, 16), 100 * 16, 60 * 16);
 
     // the big X: dark edge first, red stroke on top
-    for (const auto &[col, w] : {std::pair{QColor(0x7A, 0x10, 0x10), 12.0},
-                                 std::pair{QColor(0xE0, 0x26, 0x20), 8.0}}) {
+    for (const auto &[col, w] : {std::pair{QColor(0x7A, 0x10, 0x10), 9.0},
+                                 std::pair{QColor(0xE0, 0x26, 0x20), 6.0}}) {
         p.setPen(QPen(col, w, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(52, 8), QPointF(163, 70));
-        p.drawLine(QPointF(52, 70), QPointF(163, 8));
+        p.drawLine(QPointF(38, 6), QPointF(177, 72));
+        p.drawLine(QPointF(38, 72), QPointF(177, 6));
     }
     p.end();
     return img;
