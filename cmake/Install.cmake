@@ -1,0 +1,52 @@
+# A per-user installation: a self-contained application folder that stays writable, since
+# LOGO2.DAT lives beside the executable, plus a menu entry and an optional autostart entry.
+#
+#   cmake --install build                          # into ~/.local
+#   cmake --install build --component autostart    # also start at login
+include(GNUInstallDirs)
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+  set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Installation prefix" FORCE)
+endif()
+set(LUMI_INSTALL_APP_SUBDIR "lib/lumivista")
+
+foreach(target lumivista lumivista-viewer)
+  if(TARGET ${target})
+    install(TARGETS ${target} RUNTIME DESTINATION "${LUMI_INSTALL_APP_SUBDIR}" COMPONENT app)
+  endif()
+endforeach()
+file(GLOB install_animations "${CMAKE_SOURCE_DIR}/assets/animations/*.gif")
+install(FILES ${install_animations} DESTINATION "${LUMI_INSTALL_APP_SUBDIR}" COMPONENT app)
+
+# The default settings go in only when the user has none: their LOGO2.DAT is never replaced.
+install(CODE "
+  set(settings \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${LUMI_INSTALL_APP_SUBDIR}/LOGO2.DAT\")
+  if(NOT EXISTS \"\${settings}\")
+    execute_process(COMMAND \"$<TARGET_FILE:lumivista-default-settings>\" --if-missing \"\${settings}\"
+                    RESULT_VARIABLE result)
+    if(result)
+      message(FATAL_ERROR \"could not write \${settings}\")
+    endif()
+    message(STATUS \"Installing: \${settings}\")
+  else()
+    message(STATUS \"Keeping: \${settings}\")
+  endif()" COMPONENT app)
+
+# The menu entry names the executable by its installed path, known only at install time
+# (cmake --install may be given another --prefix).
+set(LUMI_DESKTOP_TEMPLATE "${CMAKE_SOURCE_DIR}/packaging/lumivista.desktop.in")
+install(CODE "
+  set(LUMI_INSTALL_APP_DIR \"\${CMAKE_INSTALL_PREFIX}/${LUMI_INSTALL_APP_SUBDIR}\")
+  configure_file(\"${LUMI_DESKTOP_TEMPLATE}\" \"${CMAKE_BINARY_DIR}/lumivista.desktop\" @ONLY)" COMPONENT app)
+install(FILES "${CMAKE_BINARY_DIR}/lumivista.desktop"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT app)
+foreach(size 48 128 256)
+  set(icon "${CMAKE_SOURCE_DIR}/assets/icons/lumivista-${size}.png")
+  if(EXISTS "${icon}")
+    install(FILES "${icon}" RENAME lumivista.png
+            DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" COMPONENT app)
+  endif()
+endforeach()
+
+# XDG autostart lives under the user's configuration folder, not under the prefix.
+install(FILES "${CMAKE_BINARY_DIR}/lumivista.desktop"
+        DESTINATION "$ENV{HOME}/.config/autostart" COMPONENT autostart EXCLUDE_FROM_ALL)
