@@ -127,7 +127,7 @@ private slots:
         QVERIFY2(distinct.size() >= 3, "fewer than three different frames");
         QVERIFY2(mostChanged >= 33 * 33 / 50, "the frames hardly change");
 
-        for (const QString &variant : {"Big", "BW", "BigBW"}) {
+        for (const char *variant : {"Big", "BW", "BigBW"}) {
             const Gif other = readGif(appFile(base + variant + ".gif"));
             QCOMPARE(other.frames.size(), small.frames.size());
             QCOMPARE(other.delays, small.delays);
