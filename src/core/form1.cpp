@@ -1,0 +1,269 @@
+#include "form1.h"
+
+#include "core/module1.h"
+#include "platform/failure.h"
+#include "platform/form_drag.h"
+#include "platform/int16.h"
+#include "platform/message_box.h"
+#include "platform/single_instance.h"
+#include "platform/twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+Form1* g_instance = nullptr;
+QString g_lockPathOverride;
+std::function<void()> g_endProgram;
+
+// Design size of the window's client area, in twips.
+constexpr double DesignWidth = 5385;
+constexpr double DesignHeight = 2970;
+} // namespace
+
+// Image2: the logo, stretched over its control. Target of the drag, the double-click and the
+// right-button press.
+class LogoImage : public QWidget {
+public:
+    explicit LogoImage(Form1* form) : QWidget(form), m_form(form), m_dragger(form) {
+        m_logo.load(QStringLiteral(":/pictures/logo.jpg"));
+    }
+    FormDragger& dragger() { return m_dragger; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (!m_logo.isNull()) {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawPixmap(rect(), m_logo);
+            return;
+        }
+        // Plain stand-in until the picture is compiled in.
+        painter.fillRect(rect(), QColor(0xF4, 0xF1, 0xE8));
+        painter.setPen(QColor(0x2E, 0x5E, 0x8C));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Lumivista"));
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        const QPoint global = event->globalPosition().toPoint();
+        if (event->button() == Qt::RightButton && event->buttons() == Qt::RightButton) {
+            m_dragger.cancel();
+            if (m_form->hooks.popupMenu)
+                m_form->hooks.popupMenu(global);
+            return;
+        }
+        if (event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton)
+            m_dragger.pressed(global);
+        else
+            m_dragger.cancel(); // both buttons together, or a third one: nothing
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const bool leftAlone = event->buttons() == Qt::LeftButton;
+        if (m_dragger.moved(event->globalPosition().toPoint(), leftAlone))
+            m_form->FormDrag();
+    }
+
+    void mouseReleaseEvent(QMouseEvent*) override { m_dragger.released(); }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        m_dragger.cancel();
+        if (event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton)
+            m_form->logoDoubleClicked();
+    }
+
+private:
+    Form1* m_form;
+    FormDragger m_dragger;
+    QPixmap m_logo;
+};
+
+Form1::Form1(TimerFactory& timers, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    g_instance = this;
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QString());
+
+    m_image2 = new LogoImage(this);
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
+        m_aniGif[i] = new AniGifPlayer(this);
+    m_image2->lower(); // a player placed over a shrunken logo stays visible
+
+    auto guarded = [](const char* procedure, auto&& body) {
+        // The ticks have no error handling of their own; an exception must still never leave
+        // the event loop.
+        try {
+            body();
+        } catch (const Failure& failure) {
+            ShowErrorReport(QLatin1String(procedure), failure);
+        }
+    };
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+        m_timer1[i] = timers.createTimer();
+        m_timer1[i]->setInterval(10000);
+        m_timer1[i]->setCallback([this, i, guarded] { guarded("Timer1_Timer", [&] { Timer1_Timer(i); }); });
+    }
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+        m_timer2[i] = timers.createTimer();
+        m_timer2[i]->setInterval(200);
+        m_timer2[i]->setCallback([this, i, guarded] { guarded("Timer2_Timer", [&] { Timer2_Timer(i); }); });
+    }
+
+    m_widthTwips = DesignWidth;
+    m_heightTwips = DesignHeight;
+    applyGeometry();
+}
+
+Form1::~Form1() {
+    for (auto& t : m_timer1)
+        t->setEnabled(false);
+    for (auto& t : m_timer2)
+        t->setEnabled(false);
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+Form1* Form1::instance() { return g_instance; }
+
+void Form1::SetInstanceLockPath(const QString& path) { g_lockPathOverride = path; }
+
+void Form1::SetEndProgram(std::function<void()> endProgram) { g_endProgram = std::move(endProgram); }
+
+bool Form1::Form_Load() {
+    using namespace Module1;
+    // 1. One instance per user; the running one is left alone.
+    m_instanceLock = std::make_unique<SingleInstanceLock>(
+        g_lockPathOverride.isEmpty() ? SingleInstanceLock::DefaultPath() : g_lockPathOverride);
+    if (m_instanceLock->state() == SingleInstanceLock::State::HeldByOther) {
+        m_instanceLock.reset();
+        MsgBox(QStringLiteral("Lumivista is already opened."), MsgStyle::OkOnly,
+               QStringLiteral("Lumivista"));
+        return false;
+    }
+    // The waiting timers are enabled by design: they run from the moment the window loads.
+    for (auto& t : m_timer1)
+        t->setEnabled(true);
+
+    try {
+        BuildAnimationTable();                 // 2
+        AnimationRowOffset = 0;                // 3
+        AnimationColumn = 1;
+        LoadAnimations();                      // 4
+        PositionMainWindow();                  // 5
+        if (hooks.setBackFrontMark)            // 6
+            hooks.setBackFrontMark(false);
+        SetWindowZOrder(this, false);          // 7
+        for (int i = 0; i < ExerciseCount; ++i) { // 8
+            WaitTicks[i] = 0;
+            ShowTicks[i] = 0;
+        }
+        ResizeByUser = false;                  // 9
+        SetHeight(m_image2Height);             // 10
+        m_contentWidth = Int16::fromDouble(m_image2Width);
+        SetWidth(m_contentWidth);
+        LoadSettingsFile();                    // 11
+        for (int i = 0; i < ExerciseCount; ++i) { // 12
+            Timer1(i).setInterval(10000);
+            Timer2(i).setInterval(300);
+        }
+        m_shownCount = 0;                      // 13
+        for (int i = 0; i < ExerciseCount; ++i) { // 14
+            Timer1(i).setEnabled(true);
+            Timer2(i).setEnabled(false);
+        }
+        ResizeByUser = true;                   // 15
+    } catch (const Failure& failure) {
+        ShowErrorReport(QStringLiteral("Form_Load"), failure);
+    }
+    return true;
+}
+
+double Form1::Left() const { return Twips::FromPixelsX(pos().x()); }
+double Form1::Top() const { return Twips::FromPixelsY(pos().y()); }
+
+void Form1::SetWidth(double twips) { setSizeTwips(twips, m_heightTwips); }
+void Form1::SetHeight(double twips) { setSizeTwips(m_widthTwips, twips); }
+
+// The one way code changes the window's size: the size check follows at once, nested.
+void Form1::setSizeTwips(double width, double height) {
+    if (width == m_widthTwips && height == m_heightTwips)
+        return;
+    m_widthTwips = width;
+    m_heightTwips = height;
+    applyGeometry();
+    Form_Resize();
+}
+
+void Form1::applyGeometry() {
+    resize(std::max(1, Twips::ToPixelsX(m_widthTwips)), std::max(1, Twips::ToPixelsY(m_heightTwips)));
+    m_image2->setGeometry(0, 0, std::max(1, Twips::ToPixelsX(m_image2Width)),
+                          std::max(1, Twips::ToPixelsY(m_image2Height)));
+}
+
+SizeCheckResult SizeCheckRow(int h, int w) {
+    if (h >= 405 && h <= 1350 && w >= 979 && w <= 3262)
+        return {h, w, true, 0};
+    if (h >= 405 && w >= 979)
+        return {1350, 3263, false, 1350};
+    return {405, 978, false, 405};
+}
+
+void Form1::Form_Resize() {
+    if (!Module1::ResizeByUser)
+        return;
+    Module1::ResizeByUser = false; // until the exercise cycle raises it again
+    try {
+        const int h = Int16::fromDouble(m_heightTwips);
+        const int w = Int16::fromDouble(m_widthTwips);
+        const SizeCheckResult row = SizeCheckRow(h, w);
+        m_image2Height = row.logoHeight;
+        m_image2Width = row.logoWidth;
+        applyGeometry();
+        if (!row.windowHeightUnchanged)
+            SetHeight(row.windowHeight);
+        m_contentWidth = Int16::fromDouble(m_image2Width);
+        SetWidth(m_contentWidth);
+        StartExerciseTimers();
+    } catch (const Failure& failure) {
+        ShowErrorReport(QStringLiteral("Form_Resize"), failure, QStringLiteral("Error description: "));
+    }
+}
+
+void Form1::FormDrag() {
+    // Failures while moving are of no consequence.
+    try {
+        m_image2->dragger().start();
+    } catch (...) {
+    }
+}
+
+void Form1::logoDoubleClicked() {
+    ResetExerciseTimers();
+    if (hooks.doubleClick)
+        hooks.doubleClick();
+}
+
+void Form1::Unload() { close(); }
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (m_unloading)
+        return;
+    m_unloading = true;
+    // The program ends here: no timer fires again and no other window's own closing runs.
+    for (auto& t : m_timer1)
+        t->setEnabled(false);
+    for (auto& t : m_timer2)
+        t->setEnabled(false);
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->hide();
+    if (g_endProgram)
+        g_endProgram();
+    else
+        QCoreApplication::exit(0);
+}

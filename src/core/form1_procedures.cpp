@@ -1,0 +1,106 @@
+#include "form1_procedures.h"
+
+#include "core/form1.h"
+#include "core/module1.h"
+#include "platform/int16.h"
+#include "platform/twips.h"
+#include "platform/window_stacking.h"
+
+namespace {
+std::optional<ScreenMetrics> g_metricsOverride;
+
+std::int16_t toPixels16(double twips, double divisor) {
+    return Int16::fromDouble(twips / divisor);
+}
+} // namespace
+
+ScreenMetrics CurrentScreenMetrics() {
+    if (g_metricsOverride)
+        return *g_metricsOverride;
+    return {Twips::ScreenWidth(), Twips::ScreenHeight(), Twips::TwipsPerPixelX(),
+            Twips::TwipsPerPixelY()};
+}
+
+void SetScreenMetricsOverride(std::optional<ScreenMetrics> metrics) { g_metricsOverride = metrics; }
+
+static void twipsToPixels(const ScreenMetrics& m, std::int16_t& x, std::int16_t& y) {
+    x = toPixels16(x, m.twipsPerPixelX);
+    y = toPixels16(y, Int16::roundHalfEven(m.twipsPerPixelY));
+}
+
+void TwipsToPixels(std::int16_t& x, std::int16_t& y) { twipsToPixels(CurrentScreenMetrics(), x, y); }
+
+static void twipsToPixels32(const ScreenMetrics& m, std::int32_t& x, std::int32_t& y) {
+    x = Int16::toInt32(x / m.twipsPerPixelX);
+    y = Int16::toInt32(y / Int16::roundHalfEven(m.twipsPerPixelY));
+}
+
+void TwipsToPixels32(std::int32_t& x, std::int32_t& y) { twipsToPixels32(CurrentScreenMetrics(), x, y); }
+
+MainWindowPlacement ComputeMainWindowPlacement(const ScreenMetrics& screen, double formWidthTwips,
+                                               double formHeightTwips) {
+    // A 4K screen is more than 32767 twips wide: its size is taken in 32 bits. The window's
+    // own size keeps the 16-bit rule; no window of this program comes near it.
+    std::int32_t sw = Int16::toInt32(screen.widthTwips);
+    std::int32_t sh = Int16::toInt32(screen.heightTwips);
+    twipsToPixels32(screen, sw, sh);
+    std::int16_t w = Int16::fromDouble(formWidthTwips);
+    std::int16_t h = Int16::fromDouble(formHeightTwips);
+    twipsToPixels(screen, w, h);
+    MainWindowPlacement p;
+    p.x = Int16::toInt32(0.7 * sw);
+    p.y = Int16::toInt32(0.88 * sh);
+    p.width = w;
+    p.height = h;
+    return p;
+}
+
+void PositionMainWindow() {
+    Form1* form = Form1::instance();
+    if (!form)
+        return;
+    const MainWindowPlacement p =
+        ComputeMainWindowPlacement(CurrentScreenMetrics(), form->Width(), form->Height());
+    form->move(p.x, p.y);
+    SetWindowZOrder(form, true);
+    form->show(); // without activation (WA_ShowWithoutActivating)
+}
+
+void SetWindowZOrder(QWidget* window, bool topmost) { SetStaysOnTop(window, topmost); }
+
+bool IsTopmost(QWidget* window) { return StaysOnTop(window); }
+
+void LoadAnimations() {
+    Form1* form = Form1::instance();
+    if (!form)
+        return;
+    using namespace Module1;
+    for (int i = 0; i < ExerciseCount; ++i) {
+        AniGifPlayer& player = form->AniGif(i);
+        player.SetVisible(false);
+        const int row = i + AnimationRowOffset;
+        const bool inTable = row >= 0 && row < AnimationRows && AnimationColumn >= 0 &&
+                             AnimationColumn < AnimationColumns;
+        player.SetFileName(inTable ? AnimationTable[row][AnimationColumn] : QString());
+    }
+}
+
+void ResetExerciseTimers() {
+    Form1* form = Form1::instance();
+    if (!form)
+        return;
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+        form->Timer1(i).setEnabled(false);
+        Module1::WaitTicks[i] = 0;
+        Module1::ShowTicks[i] = 0;
+    }
+    form->SetWidth(Int16::fromDouble(form->Image2Width()));
+}
+
+void StartExerciseTimers() {
+    Form1* form = Form1::instance();
+    if (!form)
+        return;
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
+        form->Timer1(i).setEnabled(true);
+}
