@@ -1,10 +1,24 @@
+#include "core/form1.h"
 #include "platform/message_box_qt.h"
+#include "platform/timers.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Placement and stay-on-top need X11; under a Wayland session run through XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     InstallQtMessageBoxPresenter();
+    // Only unloading the floating window ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtTimerFactory timers;
+    Form1 form1(timers);
+    // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
+    // Form_Load: its step 6 clears the Back/Front mark.
+    if (!form1.Form_Load())
+        return 0; // another instance runs
     return app.exec();
 }
