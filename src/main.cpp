@@ -1,6 +1,9 @@
 #include "core/form1.h"
+#include "info/form5.h"
 #include "platform/message_box_qt.h"
 #include "platform/timers.h"
+#include "settings/menu_commands.h"
+#include "statistics/form4.h"
 
 #include <QApplication>
 
@@ -12,6 +15,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     InstallQtMessageBoxPresenter();
+    MenuCommands::ShowStatistics = &ShowStatisticsWindow;
+    MenuCommands::ShowAbout = &ShowAboutWindow;
     // Only unloading the floating window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QtTimerFactory timers;

@@ -1,0 +1,346 @@
+#include "form4.h"
+
+#include "core/center_form.h"
+#include "core/module1.h"
+#include "platform/failure.h"
+#include "platform/message_box.h"
+#include "settings/settings_file.h"
+#include "statistics_entry.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+// Layout is kept in twips; one device-independent pixel is 15 of them at any scaling.
+constexpr double TwipsPerPixel = 15.0;
+int px(double twips) { return int(std::lround(twips / TwipsPerPixel)); }
+void place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+constexpr int RowTop = 1560;
+constexpr int RowStep = 408;
+constexpr int RowHeight = 255;
+constexpr int HeaderLeft = 150;
+constexpr int HeaderWidth = 4905;
+constexpr int TodayLeft = 2850;
+constexpr int InAllLeft = 4560;
+constexpr int ActivityMinWidth = 855;
+constexpr int ActivityMaxWidth = 1335;
+constexpr int IndicateWidth = 1695;
+constexpr int ClientWidth = 5265;
+// The rows step 408 twips from 1560, so the ninth one spans 4824..5079: the window is tall
+// enough to show it with the same margin as at the top, instead of the 4830 that cut it off.
+constexpr int ClientHeight = 5265;
+
+// Metric twins of the classic 8 pt dialog font, in order of preference; fontconfig falls back
+// to the desktop's sans serif when none is installed.
+const QStringList kFormFamilies = {QStringLiteral("Nimbus Sans"),
+                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                   QStringLiteral("Helvetica"), QStringLiteral("Sans Serif")};
+
+// The form's font: 11 px like the classic one, smaller only if the longest fixed-width caption
+// would otherwise be cut.
+QFont formFont() {
+    QFont font;
+    font.setFamilies(kFormFamilies);
+    font.setStyleHint(QFont::SansSerif);
+    for (int size = 11; size >= 9; --size) {
+        font.setPixelSize(size);
+        const QFontMetricsF fm(font);
+        if (fm.horizontalAdvance(QStringLiteral("Indicate the time spent:")) <= px(IndicateWidth) &&
+            fm.horizontalAdvance(QLatin1String(StatisticsEntry::ActivityTexts[7])) <=
+                px(ActivityMaxWidth))
+            break;
+    }
+    return font;
+}
+
+// The header is one plain text whose runs of spaces were measured for the classic dialog font,
+// whose spaces are much narrower than any installed font's. No spacing of a proportional font
+// puts both "Today" and "In All" over their columns (Qt's word spacing applies once per run of
+// spaces), so the label keeps the exact text and lays it out itself: each word that follows a
+// run of two or more spaces starts at the next column stop, or right after the gap if the font
+// is too wide for that.
+class HeaderLabel : public QLabel {
+public:
+    HeaderLabel(const QString& text, QList<double> stops, QWidget* parent)
+        : QLabel(text, parent), m_stops(std::move(stops)) {
+        setTextFormat(Qt::PlainText);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        static const QRegularExpression gap(QStringLiteral(" {2,}"));
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       QPalette::WindowText));
+        const QFontMetricsF fm(font());
+        const double baseline = (height() - fm.height()) / 2 + fm.ascent();
+        const QString content = text();
+        double x = 0;
+        int from = 0;
+        int stop = 0;
+        auto it = gap.globalMatch(content);
+        while (true) {
+            const bool more = it.hasNext();
+            const QRegularExpressionMatch m = more ? it.next() : QRegularExpressionMatch();
+            const int to = more ? m.capturedStart() : content.size();
+            const QString piece = content.mid(from, to - from);
+            painter.drawText(QPointF(x, baseline), piece);
+            if (!more)
+                break;
+            const double end = x + fm.horizontalAdvance(piece);
+            x = stop < m_stops.size()
+                    ? std::max(end + fm.horizontalAdvance(QLatin1Char(' ')), m_stops[stop++])
+                    : end + fm.horizontalAdvance(m.captured());
+            from = m.capturedEnd();
+        }
+    }
+
+private:
+    QList<double> m_stops;
+};
+
+QFont headerFont() {
+    QFont font;
+    font.setFamilies(kFormFamilies);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(13); // 9.75 pt at 96 dpi
+    return font;
+}
+
+QPointer<Form4> g_instance;
+
+} // namespace
+
+QString Form4::headerText() {
+    return QStringLiteral(" You have practiced:") + QString(17, QLatin1Char(' ')) +
+           QStringLiteral("Today") + QString(25, QLatin1Char(' ')) + QStringLiteral("In All");
+}
+
+Form4::Form4(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral(" Lumivista: Statistics"));
+    setFont(formFont());
+    setFixedSize(px(ClientWidth), px(ClientHeight));
+
+    lbl1 = new QLabel(QStringLiteral("Indicate the time spent:"), this);
+    place(lbl1, 180, 210, 1695, 255);
+
+    cmbActivite = new QComboBox(this);
+    cmbActivite->setEditable(true);
+    // The typed text is an entry, not a new item of the list.
+    cmbActivite->setInsertPolicy(QComboBox::NoInsert);
+    for (const char* text : StatisticsEntry::ActivityTexts)
+        cmbActivite->addItem(QLatin1String(text));
+    cmbActivite->setMaxVisibleItems(RowCount);
+    cmbActivite->setCurrentIndex(0);
+    cmbActivite->setEditText(QLatin1String(StatisticsEntry::ActivityTexts[0]));
+    cmbActivite->setToolTip(QStringLiteral("Choose an action"));
+    place(cmbActivite, 1980, 180, 1935, 315);
+
+    txtMinPasses = new QLineEdit(QStringLiteral("0"), this);
+    txtMinPasses->setToolTip(QStringLiteral("Insert minutes"));
+    place(txtMinPasses, 4020, 210, 495, 285);
+
+    lbl3 = new QLabel(QStringLiteral("mins"), this);
+    place(lbl3, 4680, 270, 375, 195);
+
+    cmdMAZ = new QPushButton(QStringLiteral("Reset "), this);
+    place(cmdMAZ, 180, 660, 1095, 375);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    place(cmdOK, 2100, 660, 1095, 375);
+    cmdAnnuler = new QPushButton(QStringLiteral("Cancel"), this);
+    place(cmdAnnuler, 3960, 660, 1095, 375);
+    for (QPushButton* button : {cmdMAZ, cmdOK, cmdAnnuler}) {
+        // Enter on a focused button presses it; nothing is pressed from the text boxes.
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::StrongFocus);
+    }
+
+    const QString header = headerText();
+    lbl4 = new HeaderLabel(header,
+                           {double(px(TodayLeft) - px(HeaderLeft)),
+                            double(px(InAllLeft) - px(HeaderLeft))},
+                           this);
+    lbl4->setFont(headerFont());
+    place(lbl4, HeaderLeft, 1200, HeaderWidth, 330);
+
+    const QFontMetricsF rowMetrics(font());
+    for (int i = 0; i < RowCount; ++i) {
+        const int top = RowTop + RowStep * i;
+        const QString activity = QLatin1String(StatisticsEntry::ActivityTexts[i]);
+        lblA[i] = new QLabel(activity, this);
+        // Sized to the caption, between the narrowest and the widest row.
+        const int width = std::clamp(
+            int(std::ceil(rowMetrics.horizontalAdvance(activity) + 1) * TwipsPerPixel),
+            ActivityMinWidth, ActivityMaxWidth);
+        place(lblA[i], 180, top, width, RowHeight);
+        lblJour[i] = new QLabel(QStringLiteral("0"), this);
+        place(lblJour[i], TodayLeft, top, 495, RowHeight);
+        lblTot[i] = new QLabel(QStringLiteral("0"), this);
+        place(lblTot[i], InAllLeft, top, 495, RowHeight);
+    }
+
+    setTabOrder(txtMinPasses, cmdMAZ);
+    setTabOrder(cmdMAZ, cmdOK);
+    setTabOrder(cmdOK, cmdAnnuler);
+    setTabOrder(cmdAnnuler, cmbActivite);
+    txtMinPasses->setFocus();
+
+    connect(cmdOK, &QPushButton::clicked, this, &Form4::cmdOK_Click);
+    connect(cmdMAZ, &QPushButton::clicked, this, &Form4::cmdMAZ_Click);
+    connect(cmdAnnuler, &QPushButton::clicked, this, &Form4::cmdAnnuler_Click);
+}
+
+void Form4::Form_Load() {
+    using namespace Module1;
+    CenterForm(this);
+    try {
+        SettingsFileProtocol::Open();
+        for (int i = 0; i < RowCount; ++i) {
+            SettingsFileProtocol::Read(i + 1);
+            ExerciseFrequency[i] = CurrentRecord.Frequency;
+            ExerciseTiming[i] = CurrentRecord.Timing;
+            ExerciseTotalMinutes[i] = CurrentRecord.TotalMinutes;
+            ExerciseLastMinutes[i] = CurrentRecord.LastMinutes;
+            lblTot[i]->setText(QString::number(CurrentRecord.TotalMinutes));
+        }
+        for (int i = 0; i < RowCount; ++i) {
+            lblJour[i]->setText(QStringLiteral("0"));
+            lblTot[i]->setText(QString::number(ExerciseTotalMinutes[i]));
+            // "Today" counts from this opening; the file keeps its LastMinutes.
+            ExerciseLastMinutes[i] = 0;
+        }
+        m_fileLoaded = true;
+    } catch (const Failure&) {
+        MsgBox(QStringLiteral("Erreur - statistique..."), MsgStyle::OkOnly, kApplicationTitle);
+    }
+}
+
+bool Form4::RefuseWithoutFile() {
+    if (m_fileLoaded)
+        return false;
+    MsgBox(QStringLiteral("The file LOGO2.DAT could not be opened, so nothing can be recorded.\n"
+                          "Close this window and open it again from the menu."),
+           MsgStyle::Exclamation, kApplicationTitle);
+    return true;
+}
+
+bool Form4::SelectActivity() {
+    m_activityText = cmbActivite->currentText();
+    m_activityFirstChar = m_activityText.isEmpty() ? QChar() : m_activityText.front();
+    const int number = StatisticsEntry::ActivityNumber(m_activityText);
+    if (number == 0) {
+        MsgBox(QStringLiteral("Choose an activity from the list: its text must begin with a "
+                              "number from 1 to 9."),
+               MsgStyle::Exclamation, kApplicationTitle);
+        cmbActivite->setFocus();
+        cmbActivite->lineEdit()->selectAll();
+        return false;
+    }
+    ActivityNumber = std::int16_t(number);
+    return true;
+}
+
+void Form4::RefuseMinutes(const QString& text) {
+    Q_UNUSED(text)
+    MsgBox(QStringLiteral("Enter the minutes as a number from -32768 to 32767."),
+           MsgStyle::Exclamation, kApplicationTitle);
+    txtMinPasses->setFocus();
+    txtMinPasses->selectAll();
+}
+
+void Form4::cmdOK_Click() {
+    using namespace Module1;
+    if (RefuseWithoutFile() || !SelectActivity())
+        return;
+    const int n = ActivityNumber;
+    const auto minutes = StatisticsEntry::ConvertMinutes(txtMinPasses->text());
+    if (!minutes) {
+        RefuseMinutes(txtMinPasses->text());
+        return;
+    }
+    // The new total comes from the window's own running total, not from the record.
+    const auto total = StatisticsEntry::AddToTotal(ExerciseTotalMinutes[n - 1], *minutes);
+    if (!total) {
+        MsgBox(QStringLiteral("This entry would carry the total of \"%1\" beyond the range "
+                              "-32768 to 32767. Reset the total or enter fewer minutes.")
+                   .arg(QLatin1String(StatisticsEntry::ActivityTexts[n - 1])),
+               MsgStyle::Exclamation, kApplicationTitle);
+        txtMinPasses->setFocus();
+        txtMinPasses->selectAll();
+        return;
+    }
+    try {
+        SettingsFileProtocol::Read(n);
+        CurrentRecord.Number = std::int16_t(n);
+        CurrentRecord.LastMinutes = *minutes;
+        CurrentRecord.TotalMinutes = *total;
+        SettingsFileProtocol::Write(n);
+    } catch (const Failure& failure) {
+        // Nothing reached the file, so the figures stay as they were.
+        ShowErrorReport(QStringLiteral("cmdOK_Click"), failure);
+        return;
+    }
+    ExerciseLastMinutes[n - 1] = *minutes;
+    lblJour[n - 1]->setText(QString::number(*minutes));
+    ExerciseTotalMinutes[n - 1] = *total;
+    lblTot[n - 1]->setText(QString::number(*total));
+}
+
+void Form4::cmdMAZ_Click() {
+    using namespace Module1;
+    if (RefuseWithoutFile() || !SelectActivity())
+        return;
+    const int n = ActivityNumber;
+    try {
+        SettingsFileProtocol::Read(n);
+        CurrentRecord.TotalMinutes = 0;
+        SettingsFileProtocol::Write(n);
+    } catch (const Failure& failure) {
+        ShowErrorReport(QStringLiteral("cmdMAZ_Click"), failure);
+        return;
+    }
+    txtMinPasses->setText(QStringLiteral("0"));
+    ExerciseTotalMinutes[n - 1] = 0;
+    lblTot[n - 1]->setText(QStringLiteral("0"));
+}
+
+void Form4::cmdAnnuler_Click() {
+    SettingsFileProtocol::Close();
+    close();
+}
+
+void Form4::closeEvent(QCloseEvent* event) {
+    // However the window goes (Cancel, the title-bar close, the system menu), it lets go of
+    // the file; the next opener starts afresh anyway.
+    SettingsFileProtocol::Close();
+    QWidget::closeEvent(event);
+}
+
+void ShowStatisticsWindow() {
+    if (!g_instance) {
+        g_instance = new Form4;
+        g_instance->Form_Load();
+    }
+    g_instance->show();
+    g_instance->raise();
+    g_instance->activateWindow();
+}
+
+Form4* StatisticsWindow() { return g_instance.data(); }
