@@ -1,0 +1,579 @@
+#include "core/module1.h"
+#include "settings/settings_file.h"
+#include "statistics/form4.h"
+#include "statistics/statistics_entry.h"
+#include "test_support.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+namespace P = SettingsFileProtocol;
+using Module1::ExerciseLastMinutes;
+using Module1::ExerciseTotalMinutes;
+
+namespace {
+
+constexpr int kTotals[9] = {12, 0, 7, 1234, -5, 30, 0, 99, 10};
+constexpr int kLasts[9] = {44, 3, -2, 8, 1, 0, 6, 7, 9};
+
+QByteArray recordOf(int i, int total, int last) {
+    return handRecord(i + 1, 20 + i, 3 + i, "Message " + QByteArray::number(i), total, last);
+}
+
+QByteArray sampleFile(const int (&totals)[9] = kTotals) {
+    QByteArray bytes;
+    for (int i = 0; i < 9; ++i)
+        bytes += recordOf(i, totals[i], kLasts[i]);
+    return bytes;
+}
+
+QByteArray recordIn(const QByteArray& file, int n) { return file.mid((n - 1) * 70, 70); }
+
+// Twips of the layout table to device-independent pixels.
+int px(int twips) { return qRound(twips / 15.0); }
+
+// The configuration window's use of the file, by the same protocol: it opens the file when it
+// becomes active, rewrites every record from a fresh read on OK, then reloads the tables.
+void configurationOpens() { P::Open(); }
+void configurationSaves(int frequency) {
+    for (int n = 1; n <= 9; ++n) {
+        P::Read(n);
+        Module1::CurrentRecord.Number = std::int16_t(n);
+        Module1::CurrentRecord.Frequency = std::int16_t(frequency);
+        P::Write(n);
+    }
+    P::Close();
+    Module1::LoadSettingsFile();
+}
+void configurationCancels() { P::Close(); }
+
+// Left edges of the ink runs of a rendered widget, where runs closer than minGap merge.
+QList<int> inkRuns(QWidget* widget, int minGap, int* lastInk = nullptr) {
+    const QImage image = widget->grab().toImage();
+    const int threshold = qGray(widget->palette().color(QPalette::Window).rgb()) - 60;
+    QList<int> starts;
+    int previous = -1000;
+    for (int x = 0; x < image.width(); ++x) {
+        bool ink = false;
+        for (int y = 0; y < image.height() && !ink; ++y)
+            ink = qGray(image.pixel(x, y)) < threshold;
+        if (!ink)
+            continue;
+        if (x - previous > minGap)
+            starts.append(x);
+        previous = x;
+    }
+    if (lastInk)
+        *lastInk = previous;
+    return starts;
+}
+
+} // namespace
+
+class TestForm4 : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestAppFolder> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+
+    Form4* open() {
+        ShowStatisticsWindow();
+        Form4* form = StatisticsWindow();
+        if (!form)
+            qFatal("the statistics window did not load");
+        return form;
+    }
+    void enter(Form4* form, const QString& activity, const QString& minutes) {
+        form->cmbActivite->setEditText(activity);
+        form->txtMinPasses->setText(minutes);
+        QTest::mouseClick(form->cmdOK, Qt::LeftButton);
+    }
+    void reset(Form4* form, const QString& activity) {
+        form->cmbActivite->setEditText(activity);
+        QTest::mouseClick(form->cmdMAZ, Qt::LeftButton);
+    }
+    QStringList column(const std::array<QLabel*, 9>& labels) {
+        QStringList texts;
+        for (QLabel* label : labels)
+            texts << label->text();
+        return texts;
+    }
+
+private slots:
+    void init() {
+        m_folder = std::make_unique<TestAppFolder>();
+        m_boxes = std::make_unique<MessageBoxRecorder>();
+    }
+    void cleanup() {
+        delete StatisticsWindow();
+        m_boxes.reset();
+        m_folder.reset();
+    }
+
+    void windowMatchesItsLayoutTable() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        QCOMPARE(f->windowTitle(), QStringLiteral(" Lumivista: Statistics"));
+        QCOMPARE(f->minimumSize(), f->maximumSize());
+        QCOMPARE(f->width(), px(5265));
+        // Tall enough for the ninth row with the top margin below it.
+        QVERIFY(f->height() >= f->lblA[8]->geometry().bottom() + px(180));
+        const Qt::WindowFlags flags = f->windowFlags();
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+
+        const struct {
+            QWidget* widget;
+            QString text;
+            int left, top, width, height;
+        } table[] = {
+            {f->lbl1, QStringLiteral("Indicate the time spent:"), 180, 210, 1695, 255},
+            {f->cmbActivite, QStringLiteral("1. Edging"), 1980, 180, 1935, 315},
+            {f->txtMinPasses, QStringLiteral("0"), 4020, 210, 495, 285},
+            {f->lbl3, QStringLiteral("mins"), 4680, 270, 375, 195},
+            {f->cmdMAZ, QStringLiteral("Reset "), 180, 660, 1095, 375},
+            {f->cmdOK, QStringLiteral("OK"), 2100, 660, 1095, 375},
+            {f->cmdAnnuler, QStringLiteral("Cancel"), 3960, 660, 1095, 375},
+            {f->lbl4, Form4::headerText(), 150, 1200, 4905, 330},
+        };
+        for (const auto& row : table) {
+            QCOMPARE(row.widget->geometry(),
+                     QRect(px(row.left), px(row.top), px(row.width), px(row.height)));
+            QString text;
+            if (auto* label = qobject_cast<QLabel*>(row.widget))
+                text = label->text();
+            else if (auto* button = qobject_cast<QPushButton*>(row.widget))
+                text = button->text();
+            else if (auto* edit = qobject_cast<QLineEdit*>(row.widget))
+                text = edit->text();
+            else if (auto* combo = qobject_cast<QComboBox*>(row.widget))
+                text = combo->currentText();
+            QCOMPARE(text, row.text);
+        }
+        QCOMPARE(Form4::headerText().size(), 73);
+        QCOMPARE(Form4::headerText(),
+                 QStringLiteral(" You have practiced:                 Today                         In All"));
+        QCOMPARE(f->cmbActivite->toolTip(), QStringLiteral("Choose an action"));
+        QCOMPARE(f->txtMinPasses->toolTip(), QStringLiteral("Insert minutes"));
+        QVERIFY(f->cmbActivite->isEditable());
+        QCOMPARE(f->cmbActivite->count(), 9);
+        for (int i = 0; i < 9; ++i) {
+            const QString activity = QString::fromLatin1(StatisticsEntry::ActivityTexts[i]);
+            QCOMPARE(f->cmbActivite->itemText(i), activity);
+            QCOMPARE(f->lblA[i]->text(), activity);
+            const int top = px(1560 + 408 * i);
+            QCOMPARE(f->lblA[i]->pos(), QPoint(px(180), top));
+            QVERIFY(f->lblA[i]->width() >= px(855) && f->lblA[i]->width() <= px(1335));
+            QCOMPARE(f->lblJour[i]->geometry(), QRect(px(2850), top, px(495), px(255)));
+            QCOMPARE(f->lblTot[i]->geometry(), QRect(px(4560), top, px(495), px(255)));
+        }
+    }
+
+    void captionsFitTheirControls() {
+        Form4* f = open();
+        QList<QLabel*> labels = {f->lbl1, f->lbl3};
+        for (int i = 0; i < 9; ++i)
+            labels << f->lblA[i] << f->lblJour[i] << f->lblTot[i];
+        for (QLabel* label : labels)
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->text()));
+        for (QPushButton* button : {f->cmdMAZ, f->cmdOK, f->cmdAnnuler})
+            QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) < button->width());
+    }
+
+    void headerWordsStandOverTheirColumns() {
+        Form4* f = open();
+        int lastInk = 0;
+        // Words of the header are a few pixels apart; the two column gaps are far wider.
+        const QList<int> runs = inkRuns(f->lbl4, 12, &lastInk);
+        QCOMPARE(runs.size(), 3);
+        const int today = f->lbl4->x() + runs[1];
+        const int inAll = f->lbl4->x() + runs[2];
+        QVERIFY2(qAbs(today - f->lblJour[0]->x()) <= 2, qPrintable(QString::number(today)));
+        QVERIFY2(qAbs(inAll - f->lblTot[0]->x()) <= 2, qPrintable(QString::number(inAll)));
+        // "In All" is drawn whole, not cut by the label's right edge.
+        QVERIFY(lastInk < f->lbl4->width() - 1);
+    }
+
+    void focusOrderStartsInTheMinutesBox() {
+        Form4* f = open();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        QCOMPARE(QApplication::focusWidget(), f->txtMinPasses);
+        const QList<QWidget*> order = {f->cmdMAZ, f->cmdOK, f->cmdAnnuler, f->cmbActivite,
+                                       f->txtMinPasses};
+        for (QWidget* expected : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected);
+        }
+    }
+
+    void loadShowsTotalsWithTodayAtZero() {
+        m_folder->writeSettings(sampleFile());
+        ExerciseLastMinutes.fill(77);
+        Form4* f = open();
+        QCOMPARE(m_boxes->count(), 0);
+        QVERIFY(f->isVisible());
+        QCOMPARE(column(f->lblTot), QStringList({"12", "0", "7", "1234", "-5", "30", "0", "99", "10"}));
+        QCOMPARE(column(f->lblJour), QStringList(9, QStringLiteral("0")));
+        for (int i = 0; i < 9; ++i) {
+            QCOMPARE(int(ExerciseTotalMinutes[i]), kTotals[i]);
+            QCOMPARE(int(ExerciseLastMinutes[i]), 0);
+            // The cycle's settings are refreshed too.
+            QCOMPARE(int(Module1::ExerciseFrequency[i]), 20 + i);
+            QCOMPARE(int(Module1::ExerciseTiming[i]), 3 + i);
+        }
+        // Loading keeps the file's LastMinutes: it writes nothing.
+        QCOMPARE(m_folder->readSettings(), sampleFile());
+    }
+
+    void missingFileLoadsAsZeros() {
+        Form4* f = open();
+        QCOMPARE(m_boxes->count(), 0);
+        QVERIFY(m_folder->settingsExists());
+        QCOMPARE(column(f->lblTot), QStringList(9, QStringLiteral("0")));
+        enter(f, QStringLiteral("2. Palming"), QStringLiteral("6"));
+        const QByteArray file = m_folder->readSettings();
+        QCOMPARE(file.size(), 140);
+        QCOMPARE(recordIn(file, 1), QByteArray(70, '\0'));
+        QCOMPARE(recordIn(file, 2).toHex(),
+                 (QByteArray::fromHex("0200") + QByteArray(64, '\0') +
+                  QByteArray::fromHex("06000600")).toHex());
+    }
+
+    void entryForBlinkingRewritesRecordThree() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
+        QCOMPARE(m_boxes->count(), 0);
+        QCOMPARE(f->lblJour[2]->text(), QStringLiteral("15"));
+        QCOMPARE(f->lblTot[2]->text(), QStringLiteral("22"));
+        QCOMPARE(int(ExerciseTotalMinutes[2]), 22);
+        QCOMPARE(int(ExerciseLastMinutes[2]), 15);
+        QByteArray expected = sampleFile();
+        expected.replace(140, 70, recordOf(2, 22, 15));
+        QCOMPARE(m_folder->readSettings().toHex(), expected.toHex());
+        // The boxes keep their contents and the window stays.
+        QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
+        QCOMPARE(f->cmbActivite->currentText(), QStringLiteral("3. Blinking"));
+        QVERIFY(f->isVisible());
+    }
+
+    void negativeAndFractionalMinutes() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("1. Edging"), QStringLiteral("-5"));
+        QCOMPARE(f->lblJour[0]->text(), QStringLiteral("-5"));
+        QCOMPARE(f->lblTot[0]->text(), QStringLiteral("7"));
+        QCOMPARE(recordIn(m_folder->readSettings(), 1), recordOf(0, 7, -5));
+        enter(f, QStringLiteral("2. Palming"), QStringLiteral("2.5"));
+        QCOMPARE(f->lblJour[1]->text(), QStringLiteral("2"));
+        QCOMPARE(recordIn(m_folder->readSettings(), 2), recordOf(1, 2, 2));
+        enter(f, QStringLiteral("2. Palming"), QStringLiteral("3.5"));
+        QCOMPARE(f->lblJour[1]->text(), QStringLiteral("4"));
+        QCOMPARE(f->lblTot[1]->text(), QStringLiteral("6"));
+        QCOMPARE(recordIn(m_folder->readSettings(), 2), recordOf(1, 6, 4));
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void okTwiceAddsTwice() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("8. Doing the wave"), QStringLiteral("10"));
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QCOMPARE(f->lblJour[7]->text(), QStringLiteral("10"));
+        QCOMPARE(f->lblTot[7]->text(), QStringLiteral("119"));
+        enter(f, QStringLiteral("8. Doing the wave"), QStringLiteral("5"));
+        QCOMPARE(f->lblJour[7]->text(), QStringLiteral("5"));
+        QCOMPARE(f->lblTot[7]->text(), QStringLiteral("124"));
+        QCOMPARE(recordIn(m_folder->readSettings(), 8), recordOf(7, 124, 5));
+    }
+
+    void newTotalComesFromTheWindowsOwnTotal() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        // Another program changes the file behind the window's back.
+        int changed[9];
+        std::copy(std::begin(kTotals), std::end(kTotals), changed);
+        changed[3] = 5000;
+        m_folder->writeSettings(sampleFile(changed));
+        enter(f, QStringLiteral("4. Looking"), QStringLiteral("6"));
+        QCOMPARE(f->lblTot[3]->text(), QStringLiteral("1240"));
+        QCOMPARE(recordIn(m_folder->readSettings(), 4), recordOf(3, 1240, 6));
+    }
+
+    void resetKeepsToday() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("9. Making 'X's"), QStringLiteral("4"));
+        QCOMPARE(f->lblTot[8]->text(), QStringLiteral("14"));
+        reset(f, QStringLiteral("9. Making 'X's"));
+        QCOMPARE(m_boxes->count(), 0);
+        QCOMPARE(f->txtMinPasses->text(), QStringLiteral("0"));
+        QCOMPARE(f->lblTot[8]->text(), QStringLiteral("0"));
+        QCOMPARE(f->lblJour[8]->text(), QStringLiteral("4"));
+        QCOMPARE(int(ExerciseTotalMinutes[8]), 0);
+        QCOMPARE(int(ExerciseLastMinutes[8]), 4);
+        QByteArray expected = sampleFile();
+        expected.replace(8 * 70, 70, recordOf(8, 0, 4));
+        QCOMPARE(m_folder->readSettings().toHex(), expected.toHex());
+        // The other rows are untouched.
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(f->lblTot[i]->text(), QString::number(kTotals[i]));
+    }
+
+    void typedActivityIsItsFirstDigit() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("4 anything"), QStringLiteral("3"));
+        QCOMPARE(m_boxes->count(), 0);
+        QCOMPARE(f->lblJour[3]->text(), QStringLiteral("3"));
+        QCOMPARE(f->lblTot[3]->text(), QStringLiteral("1237"));
+        QCOMPARE(recordIn(m_folder->readSettings(), 4), recordOf(3, 1237, 3));
+        // Enter in the combo box's text does not add the typed text to the list.
+        QTest::keyClick(f->cmbActivite, Qt::Key_Return);
+        QCOMPARE(f->cmbActivite->count(), 9);
+    }
+
+    void cancelKeepsEntriesAndReopeningStartsTodayAfresh() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("6. Calculating"), QStringLiteral("20"));
+        reset(f, QStringLiteral("1. Edging"));
+        QPointer<Form4> guard = f;
+        QTest::mouseClick(f->cmdAnnuler, Qt::LeftButton);
+        QTRY_VERIFY(guard.isNull());
+        QVERIFY(!StatisticsWindow());
+        QVERIFY(!P::IsOpen());
+        Form4* again = open();
+        QVERIFY(again->isVisible());
+        QCOMPARE(again->lblTot[5]->text(), QStringLiteral("50"));
+        QCOMPARE(again->lblTot[0]->text(), QStringLiteral("0"));
+        QCOMPARE(column(again->lblJour), QStringList(9, QStringLiteral("0")));
+        QCOMPARE(recordIn(m_folder->readSettings(), 6), recordOf(5, 50, 20));
+    }
+
+    void showingAgainKeepsTheLoadedWindow() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        enter(f, QStringLiteral("5. Walking"), QStringLiteral("9"));
+        // A later change of the file is not picked up: Form_Load does not run again.
+        m_folder->writeSettings(sampleFile());
+        ShowStatisticsWindow();
+        QCOMPARE(StatisticsWindow(), f);
+        QCOMPARE(f->lblJour[4]->text(), QStringLiteral("9"));
+        QCOMPARE(f->lblTot[4]->text(), QStringLiteral("4"));
+        QCOMPARE(f->findChildren<QLabel*>().size(), 3 + 27);
+    }
+
+    void titleBarCloseReleasesTheFile() {
+        m_folder->writeSettings(sampleFile());
+        QPointer<Form4> f = open();
+        QVERIFY(P::IsOpen());
+        QVERIFY(f->close());
+        QVERIFY(!P::IsOpen());
+        QTRY_VERIFY(f.isNull());
+        QCOMPARE(m_folder->readSettings(), sampleFile());
+    }
+
+    void refusedActivityChangesNothing_data() {
+        QTest::addColumn<QString>("activity");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("word") << QStringLiteral("Blinking");
+        QTest::newRow("zero") << QStringLiteral("0. Rest");
+        QTest::newRow("leading blank") << QStringLiteral(" 3. Blinking");
+        QTest::newRow("minus") << QStringLiteral("-1");
+    }
+    void refusedActivityChangesNothing() {
+        QFETCH(QString, activity);
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        const QStringList today = column(f->lblJour), totals = column(f->lblTot);
+        const auto memoryTotals = ExerciseTotalMinutes, memoryLast = ExerciseLastMinutes;
+        enter(f, activity, QStringLiteral("15"));
+        QCOMPARE(m_boxes->count(), 1);
+        QVERIFY(m_boxes->last().text.contains(QStringLiteral("1 to 9")));
+        QCOMPARE(m_boxes->last().style, 48);
+        reset(f, activity);
+        QCOMPARE(m_boxes->count(), 2);
+        QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
+        QCOMPARE(m_folder->readSettings(), sampleFile());
+        QCOMPARE(column(f->lblJour), today);
+        QCOMPARE(column(f->lblTot), totals);
+        QVERIFY(ExerciseTotalMinutes == memoryTotals);
+        QVERIFY(ExerciseLastMinutes == memoryLast);
+        QVERIFY(f->isVisible());
+    }
+
+    void refusedMinutesChangeNothing_data() {
+        QTest::addColumn<QString>("minutes");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("word") << QStringLiteral("ten");
+        QTest::newRow("trailing text") << QStringLiteral("5 min");
+        QTest::newRow("comma") << QStringLiteral("2,5");
+        QTest::newRow("too big") << QStringLiteral("32768");
+        QTest::newRow("too small") << QStringLiteral("-32769");
+        QTest::newRow("rounds out") << QStringLiteral("32767.5");
+        QTest::newRow("huge") << QStringLiteral("1") + QString(400, QLatin1Char('0'));
+    }
+    void refusedMinutesChangeNothing() {
+        QFETCH(QString, minutes);
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        const auto memoryTotals = ExerciseTotalMinutes, memoryLast = ExerciseLastMinutes;
+        enter(f, QStringLiteral("3. Blinking"), minutes);
+        QCOMPARE(m_boxes->count(), 1);
+        QVERIFY(m_boxes->last().text.contains(QStringLiteral("-32768 to 32767")));
+        QCOMPARE(m_folder->readSettings(), sampleFile());
+        QCOMPARE(f->lblJour[2]->text(), QStringLiteral("0"));
+        QCOMPARE(f->lblTot[2]->text(), QStringLiteral("7"));
+        QVERIFY(ExerciseTotalMinutes == memoryTotals);
+        QVERIFY(ExerciseLastMinutes == memoryLast);
+        QCOMPARE(f->txtMinPasses->text(), minutes);
+        QVERIFY(f->isVisible());
+    }
+
+    void refusedTotalOutsideSixteenBits() {
+        int totals[9];
+        std::copy(std::begin(kTotals), std::end(kTotals), totals);
+        totals[0] = 32767;
+        totals[1] = -32768;
+        m_folder->writeSettings(sampleFile(totals));
+        Form4* f = open();
+        enter(f, QStringLiteral("1. Edging"), QStringLiteral("1"));
+        enter(f, QStringLiteral("2. Palming"), QStringLiteral("-1"));
+        QCOMPARE(m_boxes->count(), 2);
+        QVERIFY(m_boxes->shown()[0].text.contains(QStringLiteral("\"1. Edging\"")));
+        QVERIFY(m_boxes->shown()[1].text.contains(QStringLiteral("\"2. Palming\"")));
+        QCOMPARE(m_folder->readSettings(), sampleFile(totals));
+        QCOMPARE(f->lblTot[0]->text(), QStringLiteral("32767"));
+        QCOMPARE(f->lblJour[0]->text(), QStringLiteral("0"));
+        QCOMPARE(int(ExerciseTotalMinutes[1]), -32768);
+        QCOMPARE(int(ExerciseLastMinutes[1]), 0);
+        // Reaching the limit exactly is fine.
+        enter(f, QStringLiteral("1. Edging"), QStringLiteral("0"));
+        enter(f, QStringLiteral("2. Palming"), QStringLiteral("32767"));
+        QCOMPARE(m_boxes->count(), 2);
+        QCOMPARE(f->lblTot[1]->text(), QStringLiteral("-1"));
+    }
+
+    void failedLoadRefusesOkAndReset() {
+        // A folder where LOGO2.DAT should be: the file cannot be opened.
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("LOGO2.DAT")));
+        Form4* f = open();
+        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_boxes->last().text, QStringLiteral("Erreur - statistique..."));
+        QCOMPARE(m_boxes->last().style, 0);
+        QCOMPARE(m_boxes->last().title, QStringLiteral("Lumivista"));
+        QVERIFY(f->isVisible());
+        QVERIFY(!f->isFileLoaded());
+        enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
+        reset(f, QStringLiteral("3. Blinking"));
+        QCOMPARE(m_boxes->count(), 3);
+        for (int k = 1; k < 3; ++k)
+            QVERIFY(m_boxes->shown()[k].text.contains(QStringLiteral("could not be opened")));
+        QCOMPARE(f->lblJour[2]->text(), QStringLiteral("0"));
+        QCOMPARE(f->lblTot[2]->text(), QStringLiteral("0"));
+        QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
+        QVERIFY(QFileInfo(m_folder->settingsPath()).isDir());
+        // Cancel still closes the window.
+        QPointer<Form4> guard = f;
+        QTest::mouseClick(f->cmdAnnuler, Qt::LeftButton);
+        QTRY_VERIFY(guard.isNull());
+    }
+
+    void failedWriteLeavesTheFiguresAlone() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        // The file turns into something that cannot be read while the window is open.
+        QVERIFY(QFile::remove(m_folder->settingsPath()));
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("LOGO2.DAT")));
+        enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
+        reset(f, QStringLiteral("4. Looking"));
+        QCOMPARE(m_boxes->count(), 2);
+        QVERIFY(m_boxes->shown()[0].title.endsWith(QStringLiteral(" in cmdOK_Click method!")));
+        QVERIFY(m_boxes->shown()[1].title.endsWith(QStringLiteral(" in cmdMAZ_Click method!")));
+        QCOMPARE(f->lblJour[2]->text(), QStringLiteral("0"));
+        QCOMPARE(f->lblTot[2]->text(), QStringLiteral("7"));
+        QCOMPARE(f->lblTot[3]->text(), QStringLiteral("1234"));
+        QCOMPARE(int(ExerciseTotalMinutes[2]), 7);
+        QCOMPARE(int(ExerciseTotalMinutes[3]), 1234);
+        QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
+    }
+
+    // Statistics first, configuration second: the configuration's opening takes the shared
+    // handle, its Cancel closes it, and the statistics entries still land in the file.
+    void configurationOpenedWhileStatisticsIsOpen() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        configurationOpens();
+        enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
+        configurationCancels();
+        QVERIFY(!P::IsOpen());
+        enter(f, QStringLiteral("4. Looking"), QStringLiteral("6"));
+        reset(f, QStringLiteral("5. Walking"));
+        QCOMPARE(m_boxes->count(), 0);
+        QByteArray expected = sampleFile();
+        expected.replace(2 * 70, 70, recordOf(2, 22, 15));
+        expected.replace(3 * 70, 70, recordOf(3, 1240, 6));
+        expected.replace(4 * 70, 70, recordOf(4, 0, 1));
+        QCOMPARE(m_folder->readSettings().toHex(), expected.toHex());
+    }
+
+    // Configuration first: the statistics window takes the handle; entries made meanwhile
+    // survive the configuration's OK, and entries after it add to the same totals.
+    void statisticsOpenedWhileConfigurationIsOpen() {
+        m_folder->writeSettings(sampleFile());
+        configurationOpens();
+        Form4* f = open();
+        enter(f, QStringLiteral("1. Edging"), QStringLiteral("8"));
+        reset(f, QStringLiteral("8. Doing the wave"));
+        configurationSaves(2);
+        QCOMPARE(m_boxes->count(), 0);
+        enter(f, QStringLiteral("1. Edging"), QStringLiteral("1"));
+        QCOMPARE(f->lblTot[0]->text(), QStringLiteral("21"));
+        QPointer<Form4> guard = f;
+        QTest::mouseClick(f->cmdAnnuler, Qt::LeftButton);
+        QTRY_VERIFY(guard.isNull());
+        const QByteArray file = m_folder->readSettings();
+        QCOMPARE(file.size(), 630);
+        for (int i = 0; i < 9; ++i) {
+            int total = kTotals[i], last = kLasts[i];
+            if (i == 0)
+                total = 21, last = 1;
+            if (i == 7)
+                total = 0;
+            QCOMPARE(recordIn(file, i + 1).toHex(),
+                     handRecord(i + 1, 2, 3 + i, "Message " + QByteArray::number(i), total,
+                                last)
+                         .toHex());
+        }
+    }
+
+    // Both windows write in turn, several times, each closing and reopening the handle.
+    void interleavedWritesAllReachTheFile() {
+        m_folder->writeSettings(sampleFile());
+        Form4* f = open();
+        int expected = kTotals[6];
+        for (int round = 1; round <= 5; ++round) {
+            configurationOpens();
+            enter(f, QStringLiteral("7. Breathing"), QString::number(round));
+            expected += round;
+            configurationSaves(round);
+            QCOMPARE(int(ExerciseTotalMinutes[6]), expected);
+            QCOMPARE(recordIn(m_folder->readSettings(), 7),
+                     handRecord(7, round, 9, "Message 6", expected, round));
+        }
+        QCOMPARE(f->lblTot[6]->text(), QString::number(expected));
+        QCOMPARE(m_boxes->count(), 0);
+    }
+};
+
+QTEST_MAIN(TestForm4)
+#include "test_form4.moc"
