@@ -89,15 +89,20 @@ void Read(int recordNumber) {
     Module1::CurrentRecord = ExerciseRecord::fromBytes(bytes);
 }
 
-void Write(int recordNumber) {
-    checkRecordNumber(recordNumber);
+void Write(int recordNumber) { WriteRecords({{recordNumber, Module1::CurrentRecord}}); }
+
+void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records) {
+    for (const auto& entry : records)
+        checkRecordNumber(entry.first);
     const QString path = currentPath();
     errno = 0;
     QByteArray bytes = readWholeFile(path);
-    const qsizetype offset = qsizetype(recordNumber - 1) * ExerciseRecord::Size;
-    if (bytes.size() < offset + ExerciseRecord::Size)
-        bytes.append(QByteArray(offset + ExerciseRecord::Size - bytes.size(), '\0'));
-    bytes.replace(offset, ExerciseRecord::Size, Module1::CurrentRecord.toBytes());
+    for (const auto& [recordNumber, record] : records) {
+        const qsizetype offset = qsizetype(recordNumber - 1) * ExerciseRecord::Size;
+        if (bytes.size() < offset + ExerciseRecord::Size)
+            bytes.append(QByteArray(offset + ExerciseRecord::Size - bytes.size(), '\0'));
+        bytes.replace(offset, ExerciseRecord::Size, record.toBytes());
+    }
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -7,7 +7,11 @@
 // whole file atomically (temporary file beside it, flushed, renamed over), so a crash or a
 // full disk leaves either the old or the new contents, never a torn record.
 
+#include "settings/exercise_record.h"
+
 #include <QString>
+#include <utility>
+#include <vector>
 
 namespace SettingsFileProtocol {
 
@@ -27,6 +31,10 @@ void Read(int recordNumber);
 // Writes CurrentRecord as record n, extending the file with zero bytes when needed and keeping
 // every other byte. Throws Failure when the file cannot be written; the file is then unchanged.
 void Write(int recordNumber);
+
+// Writes several records in one replacement of the file (CurrentRecord is not used): either
+// every record reaches the file or, on a Failure, none does and the file is unchanged.
+void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records);
 
 // Closes SettingsFile (the "close every open file" step of an opener does the same).
 void Close();

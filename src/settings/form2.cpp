@@ -1,0 +1,348 @@
+#include "form2.h"
+
+#include "core/center_form.h"
+#include "core/form1.h"
+#include "core/form1_procedures.h"
+#include "core/module1.h"
+#include "platform/failure.h"
+#include "platform/int16.h"
+#include "platform/message_box.h"
+#include "platform/twips.h"
+#include "settings/config_text_box.h"
+#include "settings/numeric_input.h"
+#include "settings/settings_file.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <vector>
+
+namespace {
+Form2* g_instance = nullptr;
+
+// The window's design, in twips.
+constexpr int ClientWidth = 7800;
+constexpr int ClientHeight = 4365;
+constexpr int RowTop = 540;
+constexpr int RowPitch = 360;
+constexpr int BoxHeight = 285;
+constexpr int LabelHeight = 255;
+
+constexpr const char* kHeaders[4] = {"Logos", "Frequency", "Timing", "Messages"};
+constexpr int kHeaderLeft[4] = {120, 1920, 2760, 3480};
+constexpr int kHeaderWidth[4] = {1215, 735, 615, 4155};
+
+struct BuiltIn {
+    const char* frequency;
+    const char* message;
+};
+constexpr BuiltIn kBuiltIn[Form2::Rows] = {
+    {"0", "Edge the contour of the monitor with your eyes"},
+    {"1", "Rub your hands, cross them and cover your eyes"},
+    {"0", "Blink delicately and normally very often"},
+    {"0", "Look as far away from your computer as possible"},
+    {"1", "Walk away from the computer as often as possible"},
+    {"0", "Inscribe the time spent learning each technique"},
+    {"0", "Breathe very deeply and relax"},
+    {"0", "Your eyes imitate the movement of the waves"},
+    {"0", "Look diagonally at square and rectangular shapes"},
+};
+constexpr const char* kBuiltInTiming = "10";
+
+QRect twipRect(int left, int top, int width, int height) {
+    const int x = Twips::ToPixelsX(left);
+    const int y = Twips::ToPixelsY(top);
+    return QRect(x, y, Twips::ToPixelsX(left + width) - x, Twips::ToPixelsY(top + height) - y);
+}
+
+// The exercise's small picture; a plain frame stands in while a picture is missing.
+QPixmap exercisePicture(int index, const QSize& size, qreal ratio) {
+    const QString path = QStringLiteral(":/pictures/exercise_%1.png").arg(index);
+    if (QFile::exists(path))
+        return QIcon(path).pixmap(size, ratio);
+    QPixmap placeholder(size * ratio);
+    placeholder.setDevicePixelRatio(ratio);
+    placeholder.fill(QColor(0xE0, 0xE0, 0xE0));
+    QPainter painter(&placeholder);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1));
+    return placeholder;
+}
+
+QString exerciseName(int row) { return QLatin1String(Module1::ExerciseNames[row]); }
+} // namespace
+
+Form2* Form2::Loaded() { return g_instance; }
+
+Form2* Form2::Load() {
+    if (!g_instance) {
+        g_instance = new Form2();
+        g_instance->Form_Load();
+    }
+    return g_instance;
+}
+
+void Form2::Unload() {
+    Form2* form = g_instance;
+    if (!form)
+        return;
+    g_instance = nullptr;
+    form->m_unloading = true;
+    form->hide();
+    // Later, so a handler of the window (OK, Cancel, the close button) can finish first.
+    form->deleteLater();
+}
+
+Form2::Form2() : QWidget(nullptr) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral(" Lumivista: Logo Configuration Window"));
+    setFixedSize(Twips::ToPixelsX(ClientWidth), Twips::ToPixelsY(ClientHeight));
+    buildControls();
+    buildMenu();
+}
+
+Form2::~Form2() {
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+void Form2::buildControls() {
+    // The design font of the window: small enough for 285-twip boxes at any scaling.
+    QFont designFont = font();
+    designFont.setPointSizeF(8);
+    setFont(designFont);
+
+    for (int i = 0; i < 4; ++i) {
+        m_lblT[i] = new QLabel(QLatin1String(kHeaders[i]), this);
+        m_lblT[i]->setGeometry(twipRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
+    }
+    for (int i = 0; i < Rows; ++i) {
+        const int top = RowTop + RowPitch * i;
+
+        m_image1[i] = new QLabel(this);
+        m_image1[i]->setGeometry(twipRect(120, top - 45, 375, 375));
+        m_image1[i]->setPixmap(
+            exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
+
+        m_lblA[i] = new QLabel(exerciseName(i), this);
+        m_lblA[i]->setGeometry(twipRect(600, 600 + RowPitch * i, 1215, LabelHeight));
+
+        m_text2[i] = new ConfigTextBox(this);
+        m_text2[i]->setGeometry(twipRect(1920, top, 735, BoxHeight));
+        m_text2[i]->setDigitFilter(true);
+        m_text2[i]->setText(QLatin1String(kBuiltIn[i].frequency));
+        connect(m_text2[i], &QLineEdit::textChanged, this, [this, i] { Text2_Change(i); });
+
+        m_text3[i] = new ConfigTextBox(this);
+        m_text3[i]->setGeometry(twipRect(2760, top, 615, BoxHeight));
+        m_text3[i]->setDigitFilter(true);
+        m_text3[i]->setText(QLatin1String(kBuiltInTiming));
+        m_text3[i]->setVisible(i == 0);
+        connect(m_text3[i], &QLineEdit::textChanged, this, [this, i] { Text3_Change(i); });
+
+        m_text4[i] = new ConfigTextBox(this);
+        m_text4[i]->setGeometry(twipRect(3450, top, 4185, BoxHeight));
+        m_text4[i]->setText(QLatin1String(kBuiltIn[i].message));
+        m_text4[i]->setCursorPosition(0);
+    }
+    m_command1 = new QPushButton(QStringLiteral("OK"), this);
+    m_command1->setGeometry(twipRect(2880, 3840, 855, 375));
+    m_command1->setAutoDefault(false);
+    connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    m_command2 = new QPushButton(QStringLiteral("Cancel"), this);
+    m_command2->setGeometry(twipRect(3960, 3840, 855, 375));
+    m_command2->setAutoDefault(false);
+    connect(m_command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+
+    std::vector<QWidget*> order;
+    for (auto* column : {&m_text2, &m_text3, &m_text4})
+        for (ConfigTextBox* box : *column)
+            order.push_back(box);
+    order.push_back(m_command1);
+    order.push_back(m_command2);
+    for (std::size_t k = 1; k < order.size(); ++k)
+        QWidget::setTabOrder(order[k - 1], order[k]);
+    m_text2[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void Form2::Form_Load() { m_freshlyLoaded = true; }
+
+void Form2::ShowModeless() {
+    if (!isVisible()) {
+        // Centred before it appears, so the window does not jump when it becomes active.
+        CenterForm(this);
+        show();
+    }
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+bool Form2::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return handled;
+}
+
+void Form2::Form_Activate() {
+    if (!m_freshlyLoaded)
+        return;
+    m_freshlyLoaded = false;
+    CenterForm(this);
+    try {
+        SettingsFileProtocol::Open();
+        const double records = double(SettingsFileProtocol::Length()) / ExerciseRecord::Size;
+        if (Int16::roundHalfEven(records) != 0) {
+            for (int i = 0; i < Rows; ++i)
+                ReadRecord(std::int16_t(i + 1));
+        } else {
+            m_text2[0]->setText(QStringLiteral("0"));
+            m_text3[0]->setText(QStringLiteral("0"));
+            m_text4[0]->setText(QString(10, QLatin1Char(' ')));
+        }
+    } catch (const Failure&) {
+        // The window stays usable, but its boxes may not show the file: OK must not write them.
+        m_settingsUnavailable = true;
+        MsgBox(QStringLiteral("Error with file LOGO2.DAT!"), MsgStyle::OkOnly,
+               QStringLiteral("Avertissement"));
+    }
+    for (ConfigTextBox* box : m_text4)
+        box->setCursorPosition(0);
+    // The focus lands in the first box as the window activates; its text is selected then.
+    if (focusWidget() == m_text2[0])
+        m_text2[0]->selectAll();
+}
+
+void Form2::ReadRecord(std::int16_t Num) {
+    SettingsFileProtocol::Read(Num);
+    const ExerciseRecord& record = Module1::CurrentRecord;
+    const int row = Num - 1;
+    m_text2[row]->setText(NumericInput::FormatStored(record.Frequency));
+    m_text3[row]->setText(NumericInput::FormatStored(record.Timing));
+    m_text4[row]->setText(record.message());
+}
+
+ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
+    SettingsFileProtocol::Read(Num);
+    ExerciseRecord& record = Module1::CurrentRecord;
+    const int row = Num - 1;
+    record.Number = Num;
+    record.Frequency = Int16::fromDouble(NumericValue(m_text2[row]->text()));
+    record.Timing = Int16::fromDouble(NumericValue(m_text3[0]->text()));
+    record.setMessage(m_text4[row]->text());
+    return record;
+}
+
+void Form2::WriteRecord(std::int16_t Num) {
+    ComposeRecord(Num);
+    SettingsFileProtocol::Write(Num);
+}
+
+bool Form2::ValidateRows() {
+    auto refuse = [this](ConfigTextBox* box, const QString& what) {
+        MsgBox(what + QStringLiteral(" cannot be saved: \"") + box->text().trimmed() +
+                   QStringLiteral("\" is not a whole number from -32768 to 32767."),
+               MsgStyle::Exclamation);
+        box->setFocus(Qt::OtherFocusReason);
+        box->selectAll();
+        return false;
+    };
+    for (int i = 0; i < Rows; ++i)
+        if (!NumericInput::StoredValue(m_text2[i]->text()))
+            return refuse(m_text2[i], QStringLiteral("The Frequency of ") + exerciseName(i));
+    if (!NumericInput::StoredValue(m_text3[0]->text()))
+        return refuse(m_text3[0], QStringLiteral("The Timing"));
+    return true;
+}
+
+void Form2::Command1_Click() {
+    if (!ValidateRows())
+        return;
+    if (m_settingsUnavailable) {
+        MsgBox(QStringLiteral("Nothing could be saved: the file LOGO2.DAT could not be opened "
+                              "when this window opened."),
+               MsgStyle::Exclamation);
+        endWithoutSaving();
+        return;
+    }
+    try {
+        // All nine records reach the file in one replacement, or none of them does.
+        std::vector<std::pair<int, ExerciseRecord>> records;
+        for (int i = 0; i < Rows; ++i)
+            records.emplace_back(i + 1, ComposeRecord(std::int16_t(i + 1)));
+        SettingsFileProtocol::WriteRecords(records);
+    } catch (const Failure& failure) {
+        MsgBox(QStringLiteral("Nothing could be saved: the file LOGO2.DAT cannot be written (") +
+                   failure.description() + QStringLiteral("). The file is unchanged."),
+               MsgStyle::Exclamation);
+        endWithoutSaving();
+        return;
+    }
+    SettingsFileProtocol::Close();
+    Module1::LoadSettingsFile();
+    if (Form1* form1 = Form1::instance())
+        for (int i = 0; i < Rows; ++i)
+            form1->Timer1(i).setEnabled(true);
+    Unload();
+}
+
+// The end of OK when nothing was written: the cycle runs on with the settings it had.
+void Form2::endWithoutSaving() {
+    SettingsFileProtocol::Close();
+    if (Form1* form1 = Form1::instance())
+        for (int i = 0; i < Rows; ++i)
+            form1->Timer1(i).setEnabled(true);
+    Unload();
+}
+
+void Form2::Command2_Click() {
+    if (Form1* form1 = Form1::instance()) {
+        std::vector<int> ended;
+        for (int i = 0; i < Rows; ++i) {
+            form1->Timer1(i).setEnabled(true);
+            if (form1->Timer2(i).isEnabled())
+                ended.push_back(i);
+            form1->Timer2(i).setEnabled(false);
+        }
+        if (!ended.empty()) {
+            Module1::ResizeByUser = false;
+            for (int i : ended)
+                Module1::ShowTicks[i] = 0;
+            form1->LayOutRow();
+            form1->SetShownCount(Int16::add(form1->ShownCount(), -int(ended.size())));
+            form1->SetWidth(form1->ContentWidth());
+            Module1::ResizeByUser = true;
+        }
+    }
+    SettingsFileProtocol::Close();
+    Unload();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    // The title-bar close button and the window menu act as Cancel.
+    if (!m_unloading)
+        Command2_Click();
+    event->accept();
+}
+
+void Form2::Text2_Change(int index) {
+    if (NumericInput::ExceedsLimit(m_text2[index]->text())) {
+        MsgBox(QStringLiteral("You should not exced 32767 !"));
+        m_text2[index]->setText(QString());
+    }
+}
+
+void Form2::Text3_Change(int index) {
+    if (NumericInput::ExceedsLimit(m_text3[index]->text())) {
+        MsgBox(QStringLiteral(" You should not exced 32767 !"));
+        m_text3[index]->setText(QString());
+    }
+}

@@ -1,0 +1,96 @@
+// The popup menu of the floating window, owned by Form2, and its five commands.
+
+#include "form2.h"
+
+#include "core/form1.h"
+#include "core/form1_procedures.h"
+#include "platform/failure.h"
+#include "platform/message_box.h"
+#include "settings/menu_commands.h"
+
+#include <QAction>
+#include <QMenu>
+
+void Form2::buildMenu() {
+    m_mnuOptions = new QMenu(QStringLiteral("&Options"), this);
+    m_mnuOptions->setObjectName(QStringLiteral("MNU_Options"));
+    auto item = [this](const char* name, const char* caption, void (Form2::*command)()) {
+        QAction* action = m_mnuOptions->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        return action;
+    };
+    m_mnuApropos = item("MNU_Apropos", "&About Lumivista ...", &Form2::MNU_Apropos_Click);
+    m_mnuConfigurer = item("MNU_Configurer", "&Configuration", &Form2::MNU_Configurer_Click);
+    m_mnuStatistiques =
+        item("MNU_Statistiques", "&Statistics", &Form2::MNU_Statistiques_Click);
+    m_mnuEnArriere = item("MNU_EnArriere", "&Back/Front", &Form2::MNU_EnArriere_Click);
+    m_mnuDesactiver = item("MNU_Desactiver", "&Exit", &Form2::MNU_Desactiver_Click);
+
+    // The mark tells the floating window's real stacking. A menu built afresh after the
+    // window was closed must not claim "on top" from its definition while it is not.
+    m_mnuEnArriere->setCheckable(true);
+    Form1* form1 = Form1::instance();
+    m_mnuEnArriere->setChecked(form1 ? IsTopmost(form1) : true);
+}
+
+void Form2::ConnectFloatingWindow(Form1& form1) {
+    form1.hooks.setBackFrontMark = [](bool checked) { Form2::Load()->SetBackFrontMark(checked); };
+    form1.hooks.popupMenu = [](QPoint globalPos) { Form2::Load()->PopupMenu(globalPos); };
+    // Form1 has already run ResetExerciseTimers before calling this.
+    form1.hooks.doubleClick = [] { Form2::Load()->ShowModeless(); };
+}
+
+void Form2::PopupMenu(const QPoint& globalPos) { m_mnuOptions->popup(globalPos); }
+
+void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }
+
+void Form2::MNU_Apropos_Click() {
+    if (MenuCommands::ShowAbout)
+        MenuCommands::ShowAbout();
+}
+
+void Form2::MNU_Configurer_Click() {
+    ResetExerciseTimers();
+    Form1* form1 = Form1::instance();
+    if (form1)
+        form1->SetWidth(form1->Image2Width());
+    Form2::Load()->ShowModeless();
+    if (form1)
+        form1->SetWidth(form1->Image2Width());
+}
+
+void Form2::MNU_Statistiques_Click() {
+    if (MenuCommands::ShowStatistics)
+        MenuCommands::ShowStatistics();
+}
+
+void Form2::MNU_EnArriere_Click() {
+    try {
+        Form1* form1 = Form1::instance();
+        if (!m_mnuEnArriere->isChecked()) {
+            MsgBox(QStringLiteral("Icons will appear in front of all opened programs or documents"),
+                   MsgStyle::OkOnly, QStringLiteral("Attention..."));
+            if (form1)
+                SetWindowZOrder(form1, true);
+            m_mnuEnArriere->setChecked(true);
+        } else {
+            MsgBox(QStringLiteral("Icons will appear behind all opened programs or documents"),
+                   MsgStyle::OkOnly, QStringLiteral("Attention..."));
+            if (form1)
+                SetWindowZOrder(form1, false);
+            m_mnuEnArriere->setChecked(false);
+        }
+    } catch (const Failure& failure) {
+        ShowErrorReport(QStringLiteral("MNU_EnArriere_Click"), failure);
+    }
+}
+
+void Form2::MNU_Desactiver_Click() {
+    const int answer =
+        MsgBox(QStringLiteral(" Are you sure you want to exit the Lumivista program?"),
+               MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
+    if (answer == MsgAnswer::Yes)
+        if (Form1* form1 = Form1::instance())
+            form1->Unload();
+}
