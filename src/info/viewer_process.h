@@ -1,0 +1,44 @@
+#pragma once
+// The web page viewer runs in a process of its own (lumivista-viewer beside the executable).
+// ViewerProcess starts it, asks the running one to come to the front, and closes it when the
+// program ends. One viewer at a time.
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class ViewerProcess : public QObject {
+    Q_OBJECT
+public:
+    static ViewerProcess& instance();
+
+    // Opens the viewer, or brings the running one to the front. A viewer that cannot be
+    // started is reported in a message box; returns whether a viewer is running.
+    bool ShowViewer();
+    bool IsRunning() const;
+    // Closes the viewer, if any, and waits for it to be gone.
+    void CloseViewer();
+    qint64 processId() const;
+
+    // The viewer program and extra arguments (tests serve their own pages).
+    void setProgram(const QString& program, const QStringList& arguments = {});
+    QString program() const { return m_program; }
+    static QString DefaultProgram();
+
+signals:
+    // A line the viewer wrote on its standard output ("shown", "raised").
+    void viewerSaid(const QByteArray& line);
+    void viewerFinished();
+
+private:
+    ViewerProcess();
+    ~ViewerProcess() override;
+    void readOutput();
+
+    QProcess* m_process = nullptr;
+    QString m_program;
+    QStringList m_arguments;
+    QByteArray m_pending;
+};

@@ -1,0 +1,307 @@
+// The viewer window's logic against a scripted component, in virtual time.
+
+#include "fake_browser.h"
+#include "info/frm_browser.h"
+#include "info/maker.h"
+#include "platform/timers.h"
+#include "platform/twips.h"
+#include "test_support.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolBar>
+#include <QtTest>
+
+namespace {
+const QString kStart = QStringLiteral("http://maker.test/");
+const QString kLoading = QStringLiteral("Loading the page, please wait...");
+
+QStringList entries(QComboBox* box) {
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+} // namespace
+
+class TestFrmBrowser : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestAppFolder> m_folder;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<SimulatedClock> m_clock;
+    std::unique_ptr<frmBrowser> m_viewer;
+    FakeBrowser* m_fake = nullptr;
+
+    // A loaded viewer whose start page has arrived.
+    void loadViewer(bool finishStartPage = true) {
+        auto fake = std::make_unique<FakeBrowser>();
+        m_fake = fake.get();
+        m_fake->titles[kStart] = QStringLiteral("Maker");
+        m_viewer = std::make_unique<frmBrowser>(std::move(fake), *m_clock, kStart);
+        m_viewer->Form_Load();
+        if (finishStartPage) {
+            m_fake->finishLoad();
+            m_clock->advance(5);
+        }
+    }
+    // Reaches a page through the address box, as typed.
+    void reach(const QString& url, const QString& title = QString()) {
+        if (!title.isEmpty())
+            m_fake->titles[url] = title;
+        m_viewer->cboAddress->setEditText(url);
+        m_viewer->cboAddress_KeyPress(13);
+        m_fake->finishLoad();
+        m_clock->advance(5);
+    }
+    QAction* button(const QString& key) {
+        return m_viewer->tbToolBar->findChild<QAction*>(key);
+    }
+
+private slots:
+    void init() {
+        m_folder = std::make_unique<TestAppFolder>();
+        m_boxes = std::make_unique<MessageBoxRecorder>();
+        m_clock = std::make_unique<SimulatedClock>();
+    }
+    void cleanup() {
+        m_viewer.reset();
+        m_clock.reset();
+        m_boxes.reset();
+        m_folder.reset();
+    }
+
+    void loadShowsMakerThenLoadingThenTitle() {
+        loadViewer(false);
+        QVERIFY(m_viewer->isVisible());
+        QCOMPARE(m_viewer->StartingAddress, kStart);
+        QCOMPARE(m_fake->calls, QStringList{QStringLiteral("Navigate:") + kStart});
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral(" ") + Maker::Name);
+        QVERIFY(m_viewer->timTimer().isEnabled());
+        QCOMPARE(m_viewer->timTimer().interval(), 5);
+
+        m_clock->advance(5);
+        QCOMPARE(m_viewer->windowTitle(), kLoading);
+        m_clock->advance(500); // a slow page: still loading, still polling
+        QCOMPARE(m_viewer->windowTitle(), kLoading);
+        QVERIFY(m_viewer->timTimer().isEnabled());
+
+        m_fake->finishLoad();
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("Maker"));
+        m_clock->advance(5);
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("Maker"));
+        QVERIFY(!m_viewer->timTimer().isEnabled());
+    }
+
+    void pollAloneEndsWithTitle() {
+        // A load that ends without notifications: the next poll puts the title in.
+        loadViewer(false);
+        m_clock->advance(5);
+        m_fake->titles[kStart] = QStringLiteral("Quiet");
+        m_fake->busy = false;
+        m_clock->advance(5);
+        QCOMPARE(m_viewer->windowTitle(), m_fake->LocationName());
+        QVERIFY(!m_viewer->timTimer().isEnabled());
+    }
+
+    void loadLaysOutAddressBox() {
+        loadViewer(false);
+        QCOMPARE(entries(m_viewer->cboAddress), QStringList{kStart});
+        QCOMPARE(m_viewer->cboAddress->currentText(), kStart);
+        QCOMPARE(m_viewer->cboAddress->x(), Twips::ToPixelsX(50));
+        QCOMPARE(m_viewer->cboAddress->y(),
+                 Twips::ToPixelsY(60 + 255 + 15)); // under the label
+        QCOMPARE(m_viewer->lblAddress->text(), QStringLiteral("&Address:"));
+        QCOMPARE(m_viewer->lblAddress->buddy(), m_viewer->cboAddress);
+        QCOMPARE(m_viewer->size(), QSize(Twips::ToPixelsX(6540), Twips::ToPixelsY(5130)));
+        QCOMPARE(m_viewer->brwWebBrowserWidget()->geometry(),
+                 QRect(Twips::ToPixelsX(50), Twips::ToPixelsY(1215), Twips::ToPixelsX(6540 - 100),
+                       Twips::ToPixelsY(5130 - 1315)));
+    }
+
+    void enterNavigatesToExactText() {
+        loadViewer();
+        QLineEdit* edit = m_viewer->cboAddress->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, QStringLiteral(" Odd Text"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(m_fake->calls.last(), QStringLiteral("Navigate: Odd Text"));
+        QVERIFY(m_viewer->timTimer().isEnabled());
+        // Typing alone adds nothing to the list; only a page reached does.
+        QCOMPARE(entries(m_viewer->cboAddress), QStringList{kStart});
+        QTest::keyClick(edit, Qt::Key_Enter); // the keypad's Enter too
+        QCOMPARE(m_fake->navigateCount(), 3);
+        QTest::keyClick(edit, Qt::Key_X);
+        QCOMPARE(m_fake->navigateCount(), 3);
+    }
+
+    void listKeepsEachAddressOnceMostRecentFirst() {
+        loadViewer();
+        const QString a = QStringLiteral("http://a.test/Page");
+        const QString b = QStringLiteral("http://b.test/");
+        QCOMPARE(entries(m_viewer->cboAddress), QStringList{kStart}); // start page moved, not doubled
+        reach(a, QStringLiteral("A"));
+        reach(b);
+        QCOMPARE(entries(m_viewer->cboAddress), (QStringList{b, a, kStart}));
+        reach(a);
+        QCOMPARE(entries(m_viewer->cboAddress), (QStringList{a, b, kStart}));
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("A"));
+        // Letter case counts: a new entry.
+        reach(QStringLiteral("http://a.test/page"));
+        QCOMPARE(entries(m_viewer->cboAddress),
+                 (QStringList{QStringLiteral("http://a.test/page"), a, b, kStart}));
+        QCOMPARE(m_viewer->cboAddress->currentIndex(), 0);
+        QCOMPARE(m_viewer->cboAddress->currentText(), QStringLiteral("http://a.test/page"));
+        QVERIFY(!m_viewer->UpdatingAddressList);
+        // The program's own selection of entry 0 started no navigation: one per reach().
+        QCOMPARE(m_fake->navigateCount(), 5);
+    }
+
+    void pickingAnEntryNavigates() {
+        loadViewer();
+        reach(QStringLiteral("http://a.test/"));
+        reach(QStringLiteral("http://b.test/"));
+        const int before = m_fake->navigateCount();
+        QComboBox* box = m_viewer->cboAddress;
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        QTRY_VERIFY(list->isVisible());
+        const QRect item = list->visualRect(box->model()->index(1, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+        QCOMPARE(m_fake->navigateCount(), before + 1);
+        QCOMPARE(m_fake->calls.last(), QStringLiteral("Navigate:http://a.test/"));
+        // The address box keeps its order until the page is reached.
+        QCOMPARE(box->itemText(0), QStringLiteral("http://b.test/"));
+        m_fake->finishLoad();
+        QCOMPARE(box->itemText(0), QStringLiteral("http://a.test/"));
+        QCOMPARE(m_fake->navigateCount(), before + 1);
+    }
+
+    void stopPutsTitleInAtOnce() {
+        loadViewer();
+        reach(QStringLiteral("http://a.test/"), QStringLiteral("Page A"));
+        m_viewer->cboAddress->setEditText(QStringLiteral("http://slow.test/"));
+        m_viewer->cboAddress_KeyPress(13);
+        m_clock->advance(5);
+        QCOMPARE(m_viewer->windowTitle(), kLoading);
+        button(QStringLiteral("Stop"))->trigger();
+        QCOMPARE(m_fake->calls.last(), QStringLiteral("Stop"));
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("Page A"));
+        QVERIFY(!m_viewer->timTimer().isEnabled());
+        m_clock->advance(50);
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("Page A"));
+    }
+
+    void homeIsTheComponentsOwnPage() {
+        loadViewer();
+        reach(QStringLiteral("http://a.test/"));
+        button(QStringLiteral("Home"))->trigger();
+        QCOMPARE(m_fake->calls.last(), QStringLiteral("GoHome"));
+        m_fake->finishLoad();
+        QCOMPARE(m_viewer->cboAddress->itemText(0), m_fake->homePage);
+        QVERIFY(m_fake->homePage != kStart);
+    }
+
+    void toolbarButtonsByKey() {
+        loadViewer();
+        const QList<QAction*> actions = m_viewer->tbToolBar->actions();
+        QCOMPARE(actions.size(), 6);
+        QCOMPARE(m_viewer->imlIcons.size(), 6);
+        const QStringList keys{"Back", "Forward", "Stop", "Refresh", "Home", "Search"};
+        for (int k = 0; k < 6; ++k) {
+            QCOMPARE(actions[k]->objectName(), keys[k]);
+            QVERIFY(actions[k]->text().isEmpty() ||
+                    m_viewer->tbToolBar->toolButtonStyle() == Qt::ToolButtonIconOnly);
+            QCOMPARE(actions[k]->icon().cacheKey(), m_viewer->imlIcons[k].cacheKey());
+            QVERIFY(!actions[k]->icon().pixmap(24, 24).isNull());
+        }
+        const QStringList expected{"GoBack", "GoForward", "Refresh", "GoSearch"};
+        for (const char* key : {"Back", "Forward", "Refresh", "Search"}) {
+            m_fake->calls.clear();
+            m_fake->Stop();
+            m_fake->calls.clear();
+            m_clock->advance(10);
+            QVERIFY(!m_viewer->timTimer().isEnabled());
+            button(key)->trigger();
+            QVERIFY2(m_viewer->timTimer().isEnabled(), qPrintable(key)); // every button polls
+            QCOMPARE(m_fake->calls.size(), 1);
+        }
+        QCOMPARE(m_fake->calls.last(), QStringLiteral("GoSearch"));
+        m_fake->calls.clear();
+        m_viewer->tbToolBar_ButtonClick(QStringLiteral("back")); // keys are exact
+        QVERIFY(m_fake->calls.isEmpty());
+        QVERIFY(m_viewer->timTimer().isEnabled());
+    }
+
+    void historyButtonsMoveThroughPages() {
+        loadViewer();
+        reach(QStringLiteral("http://a.test/"), QStringLiteral("A"));
+        reach(QStringLiteral("http://b.test/"), QStringLiteral("B"));
+        button(QStringLiteral("Back"))->trigger();
+        m_fake->finishLoad();
+        m_clock->advance(5);
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("A"));
+        QCOMPARE(m_viewer->cboAddress->itemText(0), QStringLiteral("http://a.test/"));
+        button(QStringLiteral("Forward"))->trigger();
+        m_fake->finishLoad();
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("B"));
+    }
+
+    void shrinkingKeepsLastSizes() {
+        loadViewer();
+        QWidget* brw = m_viewer->brwWebBrowserWidget();
+        m_viewer->resize(300, 200);
+        const int cboHeight = m_viewer->cboAddress->height();
+        QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(300 * 15 - 100));
+        QCOMPARE(brw->size(), QSize(Twips::ToPixelsX(300 * 15 - 100), Twips::ToPixelsY(200 * 15 - 1315)));
+        QCOMPARE(m_viewer->tbToolBar->width(), 300);
+        QCOMPARE(m_viewer->picAddress->width(), 300);
+
+        // Too low for the component: its height stays, widths still follow.
+        m_viewer->resize(250, 80); // 1200 twips high
+        QCOMPARE(brw->height(), Twips::ToPixelsY(200 * 15 - 1315));
+        QCOMPARE(brw->width(), Twips::ToPixelsX(250 * 15 - 100));
+        QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(250 * 15 - 100));
+
+        // Too narrow as well: everything keeps its last size.
+        m_viewer->resize(6, 60); // 90 x 900 twips
+        QCOMPARE(brw->size(), QSize(Twips::ToPixelsX(250 * 15 - 100), Twips::ToPixelsY(200 * 15 - 1315)));
+        QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(250 * 15 - 100));
+        QCOMPARE(m_viewer->cboAddress->height(), cboHeight);
+
+        // Exactly at the limits the sizes are zero, which is allowed.
+        m_viewer->resize(Twips::ToPixelsX(100), Twips::ToPixelsY(1320));
+        QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(Twips::FromPixelsX(m_viewer->width()) - 100));
+        QVERIFY(brw->width() <= 1);
+    }
+
+    void failingComponentIsReportedNotFatal() {
+        loadViewer();
+        m_fake->failNavigate = true;
+        m_viewer->cboAddress->setEditText(QStringLiteral("http://x.test/"));
+        m_viewer->cboAddress_KeyPress(13);
+        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_boxes->last().title, QStringLiteral("Error 380 in cboAddress_Click method!"));
+        QCOMPARE(m_boxes->last().style, 48);
+        // The toolbar ignores a failing step without a box.
+        m_viewer->tbToolBar_ButtonClick(QStringLiteral("Home"));
+        QCOMPARE(m_boxes->count(), 1);
+    }
+
+    void altAMovesToAddressBox() {
+        loadViewer();
+        m_viewer->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_viewer.get()));
+        m_viewer->brwWebBrowserWidget()->setFocusPolicy(Qt::StrongFocus);
+        m_viewer->brwWebBrowserWidget()->setFocus();
+        QTest::keyClick(m_viewer.get(), Qt::Key_A, Qt::AltModifier);
+        QVERIFY(m_viewer->cboAddress->hasFocus() || m_viewer->cboAddress->lineEdit()->hasFocus());
+    }
+};
+
+QTEST_MAIN(TestFrmBrowser)
+#include "test_frm_browser.moc"
