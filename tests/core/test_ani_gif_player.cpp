@@ -1,0 +1,98 @@
+#include "core/ani_gif_player.h"
+#include "test_support.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+QString shipped(const char* name) {
+    return QStringLiteral(LUMI_SOURCE_DIR "/assets/animations/") + QLatin1String(name);
+}
+} // namespace
+
+class TestAniGifPlayer : public QObject {
+    Q_OBJECT
+private slots:
+    void playsOnlyWhileVisible() {
+        QWidget host;
+        host.resize(200, 100);
+        host.show();
+        AniGifPlayer player(&host);
+        player.SetFileName(shipped("Palm.gif"));
+        QVERIFY(!player.IsEmpty());
+        QVERIFY(!player.IsPlaying());
+        QVERIFY(!player.isVisible());
+        player.SetVisible(true);
+        QVERIFY(player.IsPlaying());
+        QVERIFY(player.isVisible());
+        player.SetVisible(false);
+        QVERIFY(!player.IsPlaying());
+    }
+
+    void reloadRestartsFromTheFirstFrame() {
+        QWidget host;
+        host.show();
+        AniGifPlayer player(&host);
+        player.SetFileName(shipped("Palm.gif"));
+        player.SetVisible(true);
+        QTRY_VERIFY_WITH_TIMEOUT(player.CurrentFrame() >= 2, 5000);
+        // Reloaded while running, it must run again from the start, not freeze.
+        player.SetFileName(shipped("Blink.gif"));
+        QCOMPARE(player.CurrentFrame(), 0);
+        QVERIFY(player.IsPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(player.CurrentFrame() >= 1, 5000);
+        // Hidden, reloaded, shown again: from the first frame.
+        player.SetVisible(false);
+        player.SetFileName(shipped("Blink.gif"));
+        player.SetVisible(true);
+        QCOMPARE(player.CurrentFrame(), 0);
+        QVERIFY(player.IsPlaying());
+    }
+
+    void missingOrDamagedFilesLeaveAnEmptyPlayer() {
+        TestAppFolder app;
+        QWidget host;
+        host.show();
+        AniGifPlayer player(&host);
+        player.SetFileName(app.path() + QStringLiteral("/Nothing.gif"));
+        player.SetVisible(true);
+        QVERIFY(player.IsEmpty());
+        QVERIFY(!player.IsPlaying());
+        QCOMPARE(player.CurrentFrame(), -1);
+
+        // A GIF whose header is fine and whose body is cut off.
+        QFile source(shipped("Palm.gif"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        const QString cut = app.path() + QStringLiteral("/Cut.gif");
+        QFile out(cut);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes.left(40));
+        out.close();
+        player.SetVisible(false);
+        player.SetFileName(cut);
+        player.SetVisible(true);
+        QTRY_VERIFY_WITH_TIMEOUT(player.IsEmpty(), 5000);
+        QVERIFY(!player.IsPlaying());
+        player.grab(); // painting an empty player is fine
+
+        // A good file afterwards plays again.
+        player.SetFileName(shipped("Palm.gif"));
+        QVERIFY(!player.IsEmpty());
+        QVERIFY(player.IsPlaying());
+    }
+
+    void geometryInTwips() {
+        QWidget host;
+        AniGifPlayer player(&host);
+        QCOMPARE(player.Width(), 495.0);
+        player.SetLeft(1305);
+        player.SetTop(0);
+        QCOMPARE(player.geometry(), QRect(87, 0, 33, 33));
+        player.SetLeft(1800);
+        QCOMPARE(player.geometry().x(), 120);
+    }
+};
+
+QTEST_MAIN(TestAniGifPlayer)
+#include "test_ani_gif_player.moc"

@@ -1,0 +1,458 @@
+#include "core_rig.h"
+
+#include "platform/failure.h"
+#include "platform/form_drag.h"
+#include "platform/single_instance.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QStandardPaths>
+
+using namespace Module1;
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { FormDragger::SetSystemMoveForTest(nullptr); }
+
+    void startSequenceEndState() {
+        CoreRig rig;
+        rig.writeSettings({{0, {6, 10}}, {4, {3, 7}}});
+        rig.make();
+        bool topmostAtStep6 = false, visibleAtStep6 = false;
+        rig.form->hooks.setBackFrontMark = [&](bool checked) {
+            QVERIFY(!checked);
+            ++rig.backFrontCalls;
+            topmostAtStep6 = IsTopmost(rig.form.get());
+            visibleAtStep6 = rig.form->isVisible();
+        };
+        QVERIFY(rig.form->Form_Load());
+        Form1& f = *rig.form;
+
+        QCOMPARE(rig.boxes.count(), 0);
+        QCOMPARE(rig.backFrontCalls, 1);
+        QVERIFY(visibleAtStep6);   // shown at step 5
+        QVERIFY(topmostAtStep6);   // placed in front at step 5 ...
+        QVERIFY(!IsTopmost(&f));   // ... and normal stacking from step 7 on
+        QVERIFY(f.isVisible());
+        QVERIFY(f.testAttribute(Qt::WA_ShowWithoutActivating));
+        QVERIFY(f.windowFlags() & Qt::FramelessWindowHint);
+
+        QCOMPARE(f.Width(), 1305.0);
+        QCOMPARE(f.Height(), 555.0);
+        QCOMPARE(f.size(), QSize(87, 37));
+        QCOMPARE(f.Image2Width(), 1305.0);
+        QCOMPARE(f.Image2Height(), 555.0);
+        QCOMPARE(f.ContentWidth(), std::int16_t(1305));
+        QCOMPARE(f.ShownCount(), std::int16_t(0));
+        QVERIFY(ResizeByUser);
+        QCOMPARE(AnimationColumn, 1);
+        QCOMPARE(AnimationRowOffset, 0);
+        QCOMPARE(ExerciseFrequency[0], std::int16_t(6));
+        QCOMPARE(ExerciseTiming[4], std::int16_t(7));
+        for (int i = 0; i < ExerciseCount; ++i) {
+            QVERIFY(f.Timer1(i).isEnabled());
+            QCOMPARE(f.Timer1(i).interval(), 10000);
+            QVERIFY(!f.Timer2(i).isEnabled());
+            QCOMPARE(f.Timer2(i).interval(), 300);
+            QCOMPARE(WaitTicks[i], std::int16_t(0));
+            QVERIFY(!f.AniGif(i).Visible());
+            QCOMPARE(f.AniGif(i).FileName(), AnimationTable[i][1]);
+            QCOMPARE(f.AniGif(i).Width(), 495.0);
+        }
+        QVERIFY(f.AniGif(1).FileName().endsWith(QStringLiteral("/Palm.gif")));
+        // Nothing can appear before the first waiting tick.
+        rig.clock.advance(9999);
+        QCOMPARE(rig.displayed(), 0);
+    }
+
+    void failingStepStopsTheSequence() {
+        CoreRig rig;
+        rig.writeSettings({{0, {1, 1}}});
+        rig.make();
+        rig.form->hooks.setBackFrontMark = [](bool) { throw Failure(FailureCode::WindowSystem); };
+        QVERIFY(rig.form->Form_Load());
+        QCOMPARE(rig.boxes.count(), 1);
+        QCOMPARE(rig.boxes.last().title, QStringLiteral("Error 380 in Form_Load method!"));
+        QCOMPARE(rig.boxes.last().style, 48);
+        QVERIFY(rig.boxes.last().text.startsWith(QStringLiteral("Desc: ")));
+        QVERIFY(rig.boxes.last().text.contains(QStringLiteral(", LastDLLError: ")));
+        // Steps 7 to 15 skipped: still in front, design size, settings not read.
+        QVERIFY(rig.form->isVisible());
+        QVERIFY(IsTopmost(rig.form.get()));
+        QCOMPARE(rig.form->Width(), 5385.0);
+        QCOMPARE(rig.form->Height(), 2970.0);
+        QCOMPARE(ExerciseFrequency[0], std::int16_t(0));
+        QCOMPARE(rig.form->Timer2(0).interval(), 200);
+        QVERIFY(!ResizeByUser);
+    }
+
+    void secondInstanceRefused() {
+        CoreRig rig;
+        const QString lockPath = rig.app.path() + QStringLiteral("/run/lumivista.lock");
+        SingleInstanceLock running(lockPath);
+        QCOMPARE(running.state(), SingleInstanceLock::State::Acquired);
+
+        rig.make();
+        QVERIFY(!rig.form->Form_Load());
+        QCOMPARE(rig.boxes.count(), 1);
+        QCOMPARE(rig.boxes.last().text, QStringLiteral("Lumivista is already opened."));
+        QCOMPARE(rig.boxes.last().style, 0);
+        QCOMPARE(rig.boxes.last().title, QStringLiteral("Lumivista"));
+        QVERIFY(!rig.form->isVisible());
+        QCOMPARE(rig.backFrontCalls, 0);
+        for (int i = 0; i < ExerciseCount; ++i)
+            QVERIFY(!rig.form->Timer1(i).isEnabled());
+        // The running instance keeps its lock.
+        SingleInstanceLock third(lockPath);
+        QCOMPARE(third.state(), SingleInstanceLock::State::HeldByOther);
+    }
+
+    void lockReleasedWithTheWindow() {
+        CoreRig rig;
+        rig.start();
+        const QString lockPath = rig.app.path() + QStringLiteral("/run/lumivista.lock");
+        QCOMPARE(SingleInstanceLock(lockPath).state(), SingleInstanceLock::State::HeldByOther);
+        rig.form.reset();
+        QCOMPARE(SingleInstanceLock(lockPath).state(), SingleInstanceLock::State::Acquired);
+    }
+
+    void staleLockRecovered() {
+        CoreRig rig;
+        const QString lockPath = rig.app.path() + QStringLiteral("/run/lumivista.lock");
+        QDir().mkpath(rig.app.path() + QStringLiteral("/run"));
+        // A crashed instance left its file behind, naming a PID that is now ours (containers
+        // hand out the same low PIDs again).
+        QFile stale(lockPath);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+        stale.close();
+        rig.make();
+        QVERIFY(rig.form->Form_Load());
+        QCOMPARE(rig.boxes.count(), 0);
+        QVERIFY(rig.form->isVisible());
+    }
+
+    void lockOfAKilledProcessRecovered() {
+        const QString flockTool = QStandardPaths::findExecutable(QStringLiteral("flock"));
+        if (flockTool.isEmpty())
+            QSKIP("flock(1) not installed");
+        CoreRig rig;
+        const QString lockPath = rig.app.path() + QStringLiteral("/run/lumivista.lock");
+        QDir().mkpath(rig.app.path() + QStringLiteral("/run"));
+        QProcess holder;
+        holder.start(flockTool, {QStringLiteral("-n"), QStringLiteral("-F"), lockPath, QStringLiteral("sleep"), QStringLiteral("60")});
+        QVERIFY(holder.waitForStarted());
+        QTRY_COMPARE(SingleInstanceLock(lockPath).state(), SingleInstanceLock::State::HeldByOther);
+        holder.kill(); // no clean-up of any kind
+        QVERIFY(holder.waitForFinished());
+        rig.make();
+        QVERIFY(rig.form->Form_Load());
+        QCOMPARE(rig.boxes.count(), 0);
+    }
+
+    void placementFigures_data() {
+        QTest::addColumn<double>("widthTwips");
+        QTest::addColumn<double>("heightTwips");
+        QTest::addColumn<double>("tppX");
+        QTest::addColumn<double>("tppY");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::newRow("1920x1080") << 28800.0 << 16200.0 << 15.0 << 15.0 << 1344 << 950 << 87 << 37;
+        QTest::newRow("3840x2160") << 57600.0 << 32400.0 << 15.0 << 15.0 << 2688 << 1901 << 87 << 37;
+        QTest::newRow("5120x2880") << 76800.0 << 43200.0 << 15.0 << 15.0 << 3584 << 2534 << 87 << 37;
+        // 120 dpi: 12 twips per pixel.
+        QTest::newRow("1920x1080@12") << 23040.0 << 12960.0 << 12.0 << 12.0 << 1344 << 950 << 109 << 46;
+        // Vertical divisor rounded first (12.5 -> 12, ties to even); horizontal used as it is.
+        QTest::newRow("odd tpp") << 24000.0 << 13500.0 << 12.5 << 12.5 << 1344 << 990 << 104 << 46;
+    }
+    void placementFigures() {
+        QFETCH(double, widthTwips);
+        QFETCH(double, heightTwips);
+        QFETCH(double, tppX);
+        QFETCH(double, tppY);
+        const MainWindowPlacement p =
+            ComputeMainWindowPlacement({widthTwips, heightTwips, tppX, tppY}, 1305, 555);
+        QTEST(int(p.x), "x");
+        QTEST(int(p.y), "y");
+        QTEST(int(p.width), "w");
+        QTEST(int(p.height), "h");
+    }
+
+    void startSequenceCompletesOnA4kScreen() {
+        CoreRig rig;
+        rig.writeSettings({{2, {1, 1}}});
+        SetScreenMetricsOverride(ScreenMetrics{57600, 32400, 15, 15});
+        rig.start();
+        QCOMPARE(rig.boxes.count(), 0);
+        QCOMPARE(rig.form->pos(), QPoint(2688, 1901));
+        QVERIFY(ResizeByUser);
+        QCOMPARE(ExerciseFrequency[2], std::int16_t(1));
+        rig.clock.advance(10000);
+        QCOMPARE(rig.displayed(), 1);
+    }
+
+    void placementOnTheRealScreen() {
+        CoreRig rig;
+        rig.start();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(rig.form->pos(), QPoint(qRound(0.7 * screen.width()), int(std::lrint(0.88 * screen.height()))));
+    }
+
+    void twipsToPixelsKeepsThe16BitRule() {
+        SetScreenMetricsOverride(ScreenMetrics{28800, 16200, 15, 15});
+        std::int16_t x = 1305, y = 555;
+        TwipsToPixels(x, y);
+        QCOMPARE(x, std::int16_t(87));
+        QCOMPARE(y, std::int16_t(37));
+        x = 22, y = 22; // 1.4667 -> 1, ties and fractions to nearest
+        TwipsToPixels(x, y);
+        QCOMPARE(x, std::int16_t(1));
+        SetScreenMetricsOverride(ScreenMetrics{28800, 16200, 0.5, 0.5});
+        x = 20000, y = 10;
+        QVERIFY_THROWS_EXCEPTION(Failure, TwipsToPixels(x, y));
+        SetScreenMetricsOverride(std::nullopt);
+    }
+
+    void sizeCheckRows_data() {
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("logoH");
+        QTest::addColumn<int>("logoW");
+        QTest::addColumn<int>("windowH"); // -1: unchanged
+        QTest::newRow("lower bounds") << 405 << 979 << 405 << 979 << -1;
+        QTest::newRow("upper bounds") << 1350 << 3262 << 1350 << 3262 << -1;
+        QTest::newRow("design logo") << 555 << 1305 << 555 << 1305 << -1;
+        QTest::newRow("H 1351") << 1351 << 1305 << 1350 << 3263 << 1350;
+        QTest::newRow("W 3263") << 555 << 3263 << 1350 << 3263 << 1350;
+        QTest::newRow("both large") << 2000 << 5000 << 1350 << 3263 << 1350;
+        QTest::newRow("H 404") << 404 << 1305 << 405 << 978 << 405;
+        QTest::newRow("H 404 W huge") << 404 << 9000 << 405 << 978 << 405;
+        QTest::newRow("W 978") << 555 << 978 << 405 << 978 << 405;
+        QTest::newRow("H large W small") << 2000 << 500 << 405 << 978 << 405;
+    }
+    void sizeCheckRows() {
+        QFETCH(int, h);
+        QFETCH(int, w);
+        QFETCH(int, windowH);
+        const SizeCheckResult r = SizeCheckRow(h, w);
+        QTEST(r.logoHeight, "logoH");
+        QTEST(r.logoWidth, "logoW");
+        QCOMPARE(r.windowHeightUnchanged, windowH < 0);
+        if (windowH >= 0)
+            QCOMPARE(r.windowHeight, windowH);
+    }
+
+    void sizeCheckThroughTheWindow() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        auto stopWaiting = [&] {
+            for (int i = 0; i < ExerciseCount; ++i)
+                f.Timer1(i).setEnabled(false);
+        };
+        auto waitingRuns = [&] {
+            for (int i = 0; i < ExerciseCount; ++i)
+                if (!f.Timer1(i).isEnabled())
+                    return false;
+            return true;
+        };
+
+        // Gated: nothing happens while the program itself is resizing.
+        ResizeByUser = false;
+        stopWaiting();
+        f.SetHeight(405);
+        f.SetWidth(5000);
+        QCOMPARE(f.Width(), 5000.0);
+        QCOMPARE(f.Image2Width(), 1305.0);
+        QVERIFY(!waitingRuns());
+
+        // Second row: both dimensions set, window height 1350.
+        ResizeByUser = true;
+        f.SetWidth(5001);
+        QVERIFY(!ResizeByUser);
+        QCOMPARE(f.Image2Height(), 1350.0);
+        QCOMPARE(f.Image2Width(), 3263.0);
+        QCOMPARE(f.Height(), 1350.0);
+        QCOMPARE(f.Width(), 3263.0);
+        QCOMPARE(f.ContentWidth(), std::int16_t(3263));
+        QVERIFY(waitingRuns());
+        // The next change acts no more until ResizeByUser is raised again.
+        stopWaiting();
+        f.SetHeight(100);
+        QCOMPARE(f.Image2Height(), 1350.0);
+        QVERIFY(!waitingRuns());
+
+        // Third row: logo 405 x 978, window height follows the logo.
+        ResizeByUser = true;
+        f.SetHeight(404);
+        QCOMPARE(f.Image2Height(), 405.0);
+        QCOMPARE(f.Image2Width(), 978.0);
+        QCOMPARE(f.Height(), 405.0);
+        QCOMPARE(f.Width(), 978.0);
+        QVERIFY(waitingRuns());
+
+        // First row, bounds included: the logo takes the window's size.
+        ResizeByUser = true;
+        f.SetWidth(979);
+        QCOMPARE(f.Image2Height(), 405.0);
+        QCOMPARE(f.Image2Width(), 979.0);
+        QCOMPARE(f.Width(), 979.0);
+        ResizeByUser = false;
+        f.SetHeight(1350);
+        ResizeByUser = true;
+        f.SetWidth(3262);
+        QCOMPARE(f.Image2Height(), 1350.0);
+        QCOMPARE(f.Image2Width(), 3262.0);
+        QCOMPARE(f.size(), QSize(217, 90));
+        QCOMPARE(rig.boxes.count(), 0);
+    }
+
+    void sizeCheckReportsItsFailure() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        ResizeByUser = true;
+        f.SetWidth(40000); // beyond 16 bits
+        QCOMPARE(rig.boxes.count(), 1);
+        QCOMPARE(rig.boxes.last().title, QStringLiteral("Error 6 in Form_Resize method!"));
+        QCOMPARE(rig.boxes.last().style, 48);
+        QVERIFY(rig.boxes.last().text.startsWith(QStringLiteral("Error description: ")));
+        QVERIFY(rig.boxes.last().text.contains(QStringLiteral(", LastDLLError: ")));
+        QVERIFY(!ResizeByUser);
+    }
+
+    void dragMovesTheWindowByHand() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        int systemMoves = 0;
+        FormDragger::SetSystemMoveForTest([&](QWindow*) { ++systemMoves; return false; });
+        QWindow* w = rig.window();
+        const QPoint start = f.pos();
+        const int d = QApplication::startDragDistance();
+
+        QTest::mousePress(w, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(w, QPoint(10 + d - 1, 10)); // within the drag distance
+        QCOMPARE(f.pos(), start);
+        QCOMPARE(systemMoves, 0);
+        QTest::mouseMove(w, QPoint(10 + 40, 10 + 20));
+        QCOMPARE(systemMoves, 1);
+        QCOMPARE(f.pos(), start + QPoint(40, 20));
+        // The pointer stays over the same spot of the moving window.
+        const QPoint target = start + QPoint(-100, -50);
+        QTest::mouseMove(w, target + QPoint(10, 10) - f.pos());
+        QCOMPARE(f.pos(), target);
+        QTest::mouseRelease(w, Qt::LeftButton, {}, target + QPoint(10, 10) - f.pos());
+        QTest::mouseMove(w, QPoint(60, 30));
+        QCOMPARE(f.pos(), target);
+        QCOMPARE(rig.doubleClicks, 0);
+    }
+
+    void dragHandsOverToTheWindowManager() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        QWindow* moved = nullptr;
+        FormDragger::SetSystemMoveForTest([&](QWindow* window) { moved = window; return true; });
+        const QPoint start = f.pos();
+        QTest::mousePress(rig.window(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(rig.window(), QPoint(40, 10));
+        QCOMPARE(moved, rig.window());
+        QCOMPARE(f.pos(), start); // the window manager moves it, not us
+        QTest::mouseRelease(rig.window(), Qt::LeftButton, {}, QPoint(40, 10));
+    }
+
+    void doubleClickResetsAndOpensTheConfiguration() {
+        CoreRig rig;
+        rig.writeSettings({{0, {3, 5}}});
+        Form1& f = rig.start();
+        rig.clock.advance(20000);
+        QCOMPARE(WaitTicks[0], std::int16_t(2));
+        const QPoint start = f.pos();
+        QTest::mouseDClick(rig.window(), Qt::LeftButton, {}, QPoint(20, 12));
+        QCOMPARE(rig.doubleClicks, 1);
+        QCOMPARE(WaitTicks[0], std::int16_t(0));
+        // No display was on: the width did not change, so the waiting timers stay stopped.
+        for (int i = 0; i < ExerciseCount; ++i)
+            QVERIFY(!f.Timer1(i).isEnabled());
+        QCOMPARE(f.pos(), start);
+    }
+
+    void rightButtonAloneOpensTheMenu() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        QList<QPoint> menus;
+        f.hooks.popupMenu = [&](QPoint p) { menus.append(p); };
+        QTest::mousePress(rig.window(), Qt::RightButton, {}, QPoint(30, 8));
+        QTest::mouseRelease(rig.window(), Qt::RightButton, {}, QPoint(30, 8));
+        QCOMPARE(menus.size(), 1);
+        QCOMPARE(menus.first(), f.mapToGlobal(QPoint(30, 8)));
+        QTest::mouseClick(rig.window(), Qt::LeftButton, {}, QPoint(30, 8));
+        QCOMPARE(menus.size(), 1);
+    }
+
+    void bothButtonsTogetherDoNothing() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        int menus = 0, systemMoves = 0;
+        f.hooks.popupMenu = [&](QPoint) { ++menus; };
+        FormDragger::SetSystemMoveForTest([&](QWindow*) { ++systemMoves; return false; });
+        const QPoint start = f.pos();
+        // Left first, then right: no menu, and the drag is off.
+        QTest::mousePress(rig.window(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mousePress(rig.window(), Qt::RightButton, {}, QPoint(10, 10));
+        QTest::mouseMove(rig.window(), QPoint(60, 30));
+        QTest::mouseRelease(rig.window(), Qt::RightButton, {}, QPoint(60, 30));
+        QTest::mouseMove(rig.window(), QPoint(70, 30));
+        QTest::mouseRelease(rig.window(), Qt::LeftButton, {}, QPoint(70, 30));
+        QCOMPARE(menus, 0);
+        QCOMPARE(systemMoves, 0);
+        QCOMPARE(f.pos(), start);
+        QCOMPARE(rig.doubleClicks, 0);
+    }
+
+    void stackingWithoutRecreatingTheWindow() {
+        CoreRig rig;
+        Form1& f = rig.start();
+        QWindow* handle = f.windowHandle();
+        const WId id = f.winId();
+        SetWindowZOrder(&f, true);
+        QVERIFY(IsTopmost(&f));
+        QVERIFY(handle->flags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(handle->flags() & Qt::FramelessWindowHint);
+        QCOMPARE(f.windowHandle(), handle);
+        QCOMPARE(f.winId(), id);
+        QVERIFY(f.isVisible());
+        const QPoint pos = f.pos();
+        SetWindowZOrder(&f, false);
+        QVERIFY(!IsTopmost(&f));
+        QVERIFY(!(handle->flags() & Qt::WindowStaysOnTopHint));
+        QCOMPARE(f.winId(), id);
+        QVERIFY(f.isVisible());
+        QCOMPARE(f.pos(), pos);
+        QCOMPARE(f.size(), QSize(87, 37));
+    }
+
+    void unloadEndsTheProgram() {
+        CoreRig rig;
+        rig.writeSettings({{0, {1, 50}}});
+        Form1& f = rig.start();
+        int ends = 0;
+        Form1::SetEndProgram([&] { ++ends; });
+        QWidget other;
+        other.show();
+        rig.clock.advance(10000);
+        QVERIFY(f.Timer2(0).isEnabled());
+        QVERIFY(f.close());
+        Form1::SetEndProgram(nullptr);
+        QCOMPARE(ends, 1);
+        QVERIFY(!other.isVisible());
+        for (int i = 0; i < ExerciseCount; ++i) {
+            QVERIFY(!f.Timer1(i).isEnabled());
+            QVERIFY(!f.Timer2(i).isEnabled());
+        }
+        QCOMPARE(rig.boxes.count(), 0); // no prompt
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"
