@@ -2,6 +2,7 @@
 #include "info/form5.h"
 #include "platform/message_box_qt.h"
 #include "platform/timers.h"
+#include "settings/form2.h"
 #include "settings/menu_commands.h"
 #include "statistics/form4.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
     Form1 form1(timers);
     // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
     // Form_Load: its step 6 clears the Back/Front mark.
+    Form2::ConnectFloatingWindow(form1);
     if (!form1.Form_Load())
         return 0; // another instance runs
     return app.exec();

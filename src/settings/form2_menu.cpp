@@ -24,7 +24,14 @@ void Form2::buildMenu() {
     m_mnuConfigurer = item("MNU_Configurer", "&Configuration", &Form2::MNU_Configurer_Click);
     m_mnuStatistiques =
         item("MNU_Statistiques", "&Statistics", &Form2::MNU_Statistiques_Click);
-    m_mnuEnArriere = item("MNU_EnArriere", "&Back/Front", &Form2::MNU_EnArriere_Click);
+    m_mnuEnArriere = m_mnuOptions->addAction(QStringLiteral("&Back/Front"));
+    m_mnuEnArriere->setObjectName(QStringLiteral("MNU_EnArriere"));
+    connect(m_mnuEnArriere, &QAction::triggered, this, [this] {
+        // Choosing a checkable item flips its mark before the command runs; the command reads
+        // the mark as it was and changes it itself, after the message.
+        m_mnuEnArriere->setChecked(!m_mnuEnArriere->isChecked());
+        MNU_EnArriere_Click();
+    });
     m_mnuDesactiver = item("MNU_Desactiver", "&Exit", &Form2::MNU_Desactiver_Click);
 
     // The mark tells the floating window's real stacking. A menu built afresh after the

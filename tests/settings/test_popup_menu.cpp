@@ -1,0 +1,304 @@
+// The popup menu of the floating window: its items, the Back/Front mark and messages, Exit,
+// Configuration, the single About and Statistics windows, and the access keys.
+
+#include "settings_rig.h"
+
+#include "platform/failure.h"
+#include "settings/menu_commands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+
+#ifdef LUMI_WITH_STATISTICS
+#include "statistics/form4.h"
+#endif
+
+namespace {
+const QString kFront = "Icons will appear in front of all opened programs or documents";
+const QString kBehind = "Icons will appear behind all opened programs or documents";
+
+int loadedConfigurationWindows() {
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<Form2*>(w))
+            ++count;
+    return count;
+}
+
+// Restores the menu's window commands after a test replaced them.
+struct CommandsGuard {
+    std::function<void()> about = MenuCommands::ShowAbout;
+    std::function<void()> statistics = MenuCommands::ShowStatistics;
+    ~CommandsGuard() {
+        MenuCommands::ShowAbout = about;
+        MenuCommands::ShowStatistics = statistics;
+    }
+};
+} // namespace
+
+class TestPopupMenu : public QObject {
+    Q_OBJECT
+private slots:
+    void definition();
+    void startUpClearsMark();
+    void rightButtonPopsUpAtMouse();
+    void backFrontTwice();
+    void backFrontFailureReport();
+    void markRightAfterOkAndCancel();
+    void exitNoThenYes();
+    void configurationNarrowsToLogo();
+    void aboutAndStatisticsSingleWindows();
+    void accessKeys_data();
+    void accessKeys();
+};
+
+void TestPopupMenu::definition() {
+    SettingsRig rig(fullSettings());
+    QMenu* menu = Form2::Loaded()->MNU_Options();
+    QCOMPARE(menu->title(), QString("&Options"));
+    QCOMPARE(menu->parent(), Form2::Loaded()); // goes with the window
+    const QStringList captions = {"&About Lumivista ...", "&Configuration", "&Statistics",
+                                  "&Back/Front", "&Exit"};
+    const QList<QAction*> actions = menu->actions();
+    QCOMPARE(actions.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(actions[i]->text(), captions[i]);
+        QVERIFY(!actions[i]->isSeparator());
+        QVERIFY(actions[i]->isEnabled());
+        QVERIFY(actions[i]->shortcut().isEmpty());
+        QVERIFY(!actions[i]->menu());
+        QCOMPARE(actions[i]->isCheckable(), i == 3);
+    }
+    QCOMPARE(actions[3], Form2::Loaded()->MNU_EnArriere());
+}
+
+void TestPopupMenu::startUpClearsMark() {
+    SettingsRig rig(fullSettings());
+    Form2* form = Form2::Loaded();
+    QVERIFY(form && !form->isVisible());
+    QVERIFY(!form->MNU_EnArriere()->isChecked());
+    QVERIFY(!IsTopmost(rig.form1.get()));
+    QVERIFY(form->FreshlyLoaded()); // hidden: the file is not touched yet
+}
+
+void TestPopupMenu::rightButtonPopsUpAtMouse() {
+    SettingsRig rig(fullSettings());
+    rig.form1->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form1.get()));
+    QWidget* logo = rig.form1->childAt(5, 5);
+    QMenu* menu = Form2::Loaded()->MNU_Options();
+    QTest::mousePress(logo, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(logo, Qt::LeftButton, {}, QPoint(10, 10));
+    QVERIFY(!menu->isVisible());
+    QTest::mousePress(logo, Qt::RightButton, {}, QPoint(12, 8));
+    QTRY_VERIFY(menu->isVisible());
+    // At the mouse; moved up only as far as the screen's bottom edge requires.
+    const QPoint mouse = logo->mapToGlobal(QPoint(12, 8));
+    QCOMPARE(menu->x(), mouse.x());
+    QVERIFY(menu->y() <= mouse.y() && menu->y() > mouse.y() - menu->height());
+    QVERIFY(menu->y() == mouse.y() || menu->geometry().bottom() == menu->screen()->geometry().bottom());
+    menu->hide();
+
+    // A right button pressed while the left one is held does nothing.
+    QMouseEvent both(QEvent::MouseButtonPress, QPointF(12, 8), logo->mapToGlobal(QPointF(12, 8)),
+                     Qt::RightButton, Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(logo, &both);
+    QVERIFY(!menu->isVisible());
+}
+
+void TestPopupMenu::backFrontTwice() {
+    SettingsRig rig(fullSettings());
+    Form2* form = Form2::Loaded();
+    Form1* form1 = rig.form1.get();
+    bool topmostWhileOpen = true, markWhileOpen = true;
+    rig.boxes.onNextBox([&] {
+        topmostWhileOpen = IsTopmost(form1);
+        markWhileOpen = form->MNU_EnArriere()->isChecked();
+    });
+    form->MNU_EnArriere()->trigger();
+    QCOMPARE(rig.boxes.count(), 1);
+    QCOMPARE(rig.boxes.last().text, kFront);
+    QCOMPARE(rig.boxes.last().title, QString("Attention..."));
+    QCOMPARE(rig.boxes.last().style, 0);
+    QVERIFY(!topmostWhileOpen && !markWhileOpen);
+    QVERIFY(IsTopmost(form1));
+    QVERIFY(form->MNU_EnArriere()->isChecked());
+
+    rig.boxes.onNextBox([&] {
+        topmostWhileOpen = IsTopmost(form1);
+        markWhileOpen = form->MNU_EnArriere()->isChecked();
+    });
+    form->MNU_EnArriere()->trigger();
+    QCOMPARE(rig.boxes.count(), 2);
+    QCOMPARE(rig.boxes.last().text, kBehind);
+    QCOMPARE(rig.boxes.last().title, QString("Attention..."));
+    QVERIFY(topmostWhileOpen && markWhileOpen);
+    QVERIFY(!IsTopmost(form1));
+    QVERIFY(!form->MNU_EnArriere()->isChecked());
+}
+
+void TestPopupMenu::backFrontFailureReport() {
+    SettingsRig rig(fullSettings());
+    Form2* form = Form2::Loaded();
+    rig.boxes.onNextBox([] { throw Failure(FailureCode::WindowSystem, 0); });
+    form->MNU_EnArriere_Click();
+    QCOMPARE(rig.boxes.count(), 2);
+    QCOMPARE(rig.boxes.last().title, QString("Error 380 in MNU_EnArriere_Click method!"));
+    QCOMPARE(rig.boxes.last().style, 48);
+    QVERIFY(rig.boxes.last().text.startsWith("Desc: "));
+    QVERIFY(rig.boxes.last().text.endsWith(", LastDLLError: 0"));
+    // The command stopped at the message: neither stacking nor mark changed.
+    QVERIFY(!IsTopmost(rig.form1.get()));
+    QVERIFY(!form->MNU_EnArriere()->isChecked());
+}
+
+void TestPopupMenu::markRightAfterOkAndCancel() {
+    SettingsRig rig(fullSettings());
+    Form2::Loaded()->MNU_EnArriere_Click(); // now topmost
+    QVERIFY(IsTopmost(rig.form1.get()));
+
+    Form2::Loaded()->MNU_Configurer_Click();
+    Form2* form = Form2::Loaded();
+    form->Form_Activate();
+    form->Command1_Click(); // OK
+    QVERIFY(!Form2::Loaded());
+    SettingsRig::flushDeletes();
+    rig.form1->hooks.popupMenu(QPoint(50, 50)); // the menu is rebuilt
+    QMenu* menu = Form2::Loaded()->MNU_Options();
+    QTRY_VERIFY(menu->isVisible());
+    menu->hide();
+    QVERIFY(Form2::Loaded()->MNU_EnArriere()->isChecked());
+    QVERIFY(IsTopmost(rig.form1.get()));
+
+    Form2::Loaded()->MNU_EnArriere_Click(); // back to normal stacking
+    QVERIFY(!IsTopmost(rig.form1.get()));
+    Form2::Loaded()->MNU_Configurer_Click();
+    Form2::Loaded()->Form_Activate();
+    Form2::Loaded()->Command2_Click(); // Cancel
+    QVERIFY(!Form2::Loaded());
+    rig.form1->hooks.popupMenu(QPoint(50, 50));
+    Form2::Loaded()->MNU_Options()->hide();
+    QVERIFY(!Form2::Loaded()->MNU_EnArriere()->isChecked());
+
+    // So the next Back/Front says what it really does.
+    rig.boxes.clear();
+    Form2::Loaded()->MNU_EnArriere_Click();
+    QCOMPARE(rig.boxes.last().text, kFront);
+    QVERIFY(IsTopmost(rig.form1.get()));
+}
+
+void TestPopupMenu::exitNoThenYes() {
+    QByteArray bytes;
+    for (int i = 0; i < 9; ++i)
+        bytes += handRecord(i + 1, i == 2 ? 1 : 0, 3, "m", 0, 0);
+    SettingsRig rig(bytes);
+    rig.form1->show();
+    Form2* form = Form2::Loaded();
+    form->MNU_Desactiver_Click(); // no answer queued: Enter takes the default button
+    QCOMPARE(rig.boxes.count(), 1);
+    QCOMPARE(rig.boxes.last().text, QString(" Are you sure you want to exit the Lumivista program?"));
+    QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
+    QCOMPARE(rig.boxes.last().style, 276);
+    QVERIFY(!rig.programEnded);
+    QVERIFY(rig.form1->isVisible());
+    rig.clock.advance(10000); // the cycle goes on
+    QVERIFY(rig.form1->Timer2(2).isEnabled());
+
+    rig.boxes.queueAnswer(MsgAnswer::Yes);
+    form->MNU_Desactiver_Click();
+    QVERIFY(rig.programEnded);
+    QVERIFY(!rig.form1->isVisible());
+    QVERIFY(!rig.form1->Timer2(2).isEnabled());
+}
+
+void TestPopupMenu::configurationNarrowsToLogo() {
+    QByteArray bytes;
+    for (int i = 0; i < 9; ++i)
+        bytes += handRecord(i + 1, i < 2 ? 1 : 0, 50, "m", 0, 0);
+    SettingsRig rig(bytes);
+    rig.clock.advance(10000);
+    QCOMPARE(int(rig.form1->ShownCount()), 2);
+    QVERIFY(rig.form1->Width() > rig.form1->Image2Width());
+
+    Form2::Loaded()->MNU_Configurer_Click();
+    Form2* form = Form2::Loaded();
+    QVERIFY(form->isVisible());
+    QCOMPARE(rig.form1->Width(), rig.form1->Image2Width());
+    QCOMPARE(Module1::WaitTicks[0], std::int16_t(0));
+
+    // Chosen again while open: the counters are cleared once more, the one window comes back.
+    rig.form1->Timer1(0).setEnabled(true);
+    Module1::WaitTicks[0] = 4;
+    form->lower();
+    form->MNU_Configurer_Click();
+    QCOMPARE(Form2::Loaded(), form);
+    QCOMPARE(Module1::WaitTicks[0], std::int16_t(0));
+    QVERIFY(!rig.form1->Timer1(0).isEnabled());
+    QCOMPARE(rig.form1->Width(), rig.form1->Image2Width());
+    SettingsRig::flushDeletes();
+    QCOMPARE(loadedConfigurationWindows(), 1);
+}
+
+void TestPopupMenu::aboutAndStatisticsSingleWindows() {
+    CommandsGuard guard;
+    SettingsRig rig(fullSettings());
+    int about = 0;
+    MenuCommands::ShowAbout = [&] { ++about; };
+    MenuCommands::ShowStatistics = nullptr;
+    Form2::Loaded()->MNU_Apropos_Click();
+    Form2::Loaded()->MNU_Statistiques_Click(); // not wired: nothing happens
+    QCOMPARE(about, 1);
+#ifdef LUMI_WITH_STATISTICS
+    MenuCommands::ShowStatistics = &ShowStatisticsWindow;
+    Form2::Loaded()->MNU_Statistiques_Click();
+    QPointer<Form4> first = StatisticsWindow();
+    QVERIFY(first && first->isVisible());
+    Form2::Loaded()->MNU_Statistiques_Click();
+    QCOMPARE(StatisticsWindow(), first.data());
+    int windows = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<Form4*>(w))
+            ++windows;
+    QCOMPARE(windows, 1);
+    first->cmdAnnuler_Click();
+    SettingsRig::flushDeletes();
+#endif
+}
+
+void TestPopupMenu::accessKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("A") << int(Qt::Key_A) << "about";
+    QTest::newRow("C") << int(Qt::Key_C) << "configuration";
+    QTest::newRow("S") << int(Qt::Key_S) << "statistics";
+    QTest::newRow("B") << int(Qt::Key_B) << "backfront";
+    QTest::newRow("E") << int(Qt::Key_E) << "exit";
+}
+
+void TestPopupMenu::accessKeys() {
+    QFETCH(int, key);
+    QFETCH(QString, command);
+    CommandsGuard guard;
+    SettingsRig rig(fullSettings());
+    QString ran;
+    MenuCommands::ShowAbout = [&] { ran += "about"; };
+    MenuCommands::ShowStatistics = [&] { ran += "statistics"; };
+    rig.form1->show();
+    rig.form1->hooks.popupMenu(QPoint(40, 40));
+    QMenu* menu = Form2::Loaded()->MNU_Options();
+    QTRY_VERIFY(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key(key));
+    QTRY_VERIFY(!menu->isVisible());
+    if (Form2::Loaded()->isVisible())
+        ran += "configuration";
+    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().text == kFront)
+        ran += "backfront";
+    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().style == 276)
+        ran += "exit";
+    QCOMPARE(ran, command);
+}
+
+QTEST_MAIN(TestPopupMenu)
+#include "test_popup_menu.moc"
