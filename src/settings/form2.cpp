@@ -34,7 +34,7 @@ constexpr int LabelHeight = 255;
 
 constexpr const char* kHeaders[4] = {"Logos", "Frequency", "Timing", "Messages"};
 constexpr int kHeaderLeft[4] = {120, 1920, 2760, 3480};
-constexpr int kHeaderWidth[4] = {1215, 735, 615, 4155};
+constexpr int kHeaderWidth[4] = {1755, 795, 675, 4155};
 
 struct BuiltIn {
     const char* frequency;
@@ -113,8 +113,11 @@ Form2::~Form2() {
 }
 
 void Form2::buildControls() {
-    // The design font of the window: small enough for 285-twip boxes at any scaling.
+    // The design font: 8 points of a narrow sans serif, the metrics the twip layout was drawn
+    // for ("Frequency" and "Doing the wave" fit their columns, messages their boxes).
     QFont designFont = font();
+    designFont.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
+                            QStringLiteral("Arial"), QStringLiteral("Helvetica")});
     designFont.setPointSizeF(8);
     setFont(designFont);
 
@@ -131,7 +134,7 @@ void Form2::buildControls() {
             exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
 
         m_lblA[i] = new QLabel(exerciseName(i), this);
-        m_lblA[i]->setGeometry(twipRect(600, 600 + RowPitch * i, 1215, LabelHeight));
+        m_lblA[i]->setGeometry(twipRect(600, 600 + RowPitch * i, 1275, LabelHeight));
 
         m_text2[i] = new ConfigTextBox(this);
         m_text2[i]->setGeometry(twipRect(1920, top, 735, BoxHeight));
