@@ -1,0 +1,276 @@
+#include "desktop_session.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+void stop(QProcess* process) {
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    process->terminate();
+    if (!process->waitForFinished(3000)) {
+        process->kill();
+        process->waitForFinished(3000);
+    }
+}
+} // namespace
+
+bool DesktopSession::waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    do {
+        if (condition())
+            return true;
+        QCoreApplication::processEvents(); // keeps a test's own servers answering
+        QThread::msleep(50);
+    } while (elapsed.elapsed() < timeoutMs);
+    return condition();
+}
+
+DesktopSession::DesktopSession() {
+    // Copy the built application folder; the settings file is each test's own.
+    QDir source(QStringLiteral(LUMI_APP_DIR));
+    for (const QFileInfo& entry : source.entryInfoList(QDir::Files)) {
+        if (entry.fileName() == QLatin1String("LOGO2.DAT"))
+            continue;
+        const QString target = m_app.filePath(entry.fileName());
+        if (!QFile::copy(entry.absoluteFilePath(), target)) {
+            m_error = QStringLiteral("cannot copy ") + entry.fileName();
+            return;
+        }
+        QFile::setPermissions(target, entry.permissions());
+    }
+    // Another X server starting at the same moment can take the display from under us;
+    // a fresh server then gets another number.
+    for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
+        stop(m_wm.get());
+        stop(m_xvfb.get());
+        m_ready = startDesktop();
+    }
+}
+
+bool DesktopSession::startDesktop() {
+    // Xvfb picks a free display itself and reports its number on standard output.
+    m_xvfb = std::make_unique<QProcess>();
+    m_xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_xvfb->start(QStringLiteral("Xvfb"),
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                   QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
+                   QStringLiteral("tcp")});
+    if (!m_xvfb->waitForStarted(5000)) {
+        m_error = QStringLiteral("Xvfb does not start (package xvfb)");
+        return false;
+    }
+    QByteArray number;
+    while (!number.contains('\n') && m_xvfb->waitForReadyRead(10000))
+        number += m_xvfb->readAllStandardOutput();
+    if (!number.contains('\n')) {
+        m_error = QStringLiteral("Xvfb reports no display");
+        return false;
+    }
+    m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    if (!waitUntil([&] {
+            int code = -1;
+            x(QStringLiteral("xdpyinfo"), {}, &code);
+            return code == 0;
+        }, 10000)) {
+        m_error = QStringLiteral("Xvfb does not answer");
+        return false;
+    }
+    m_wm = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    m_wm->setProcessEnvironment(env);
+    m_wm->setProcessChannelMode(QProcess::MergedChannels);
+    m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (!m_wm->waitForStarted(5000) ||
+        !waitUntil([&] {
+            return x(QStringLiteral("xprop"), {QStringLiteral("-root"),
+                                               QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains(QLatin1String("window id"));
+        }, 10000)) {
+        m_error = QStringLiteral("openbox does not start on %1 (X server %2): ")
+                      .arg(m_display, m_xvfb->state() == QProcess::Running ? "running" : "gone") +
+                  QString::fromLocal8Bit(m_wm->readAll());
+        return false;
+    }
+    return true;
+}
+
+DesktopSession::~DesktopSession() {
+    for (auto& program : m_programs)
+        stop(program.get());
+    // Nothing of the program may outlive the test, whatever it left running.
+    for (const QString& pid : programProcesses())
+        ::kill(pid.toInt(), SIGKILL);
+    stop(m_wm.get());
+    stop(m_xvfb.get());
+}
+
+void DesktopSession::writeSettings(const QByteArray& bytes) const {
+    QFile file(settingsPath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+QByteArray DesktopSession::readSettings() const {
+    QFile file(settingsPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QProcess* DesktopSession::launch() {
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_SCALE_FACTOR"));
+    process->setProcessEnvironment(env);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->start(m_app.filePath(QStringLiteral("lumivista")), {});
+    process->waitForStarted(5000);
+    m_programs.push_back(std::move(process));
+    return m_programs.back().get();
+}
+
+QString DesktopSession::x(const QString& program, const QStringList& args, int* exitCode) const {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+QString DesktopSession::waitForWindow(const QString& title, int timeoutMs,
+                                     const QString& except) const {
+    QString found;
+    waitUntil([&] {
+        const QString ids = x(QStringLiteral("xdotool"),
+                              {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                               QStringLiteral("--name"),
+                               QStringLiteral("^") + QRegularExpression::escape(title) +
+                                   QStringLiteral("$")});
+        QStringList candidates = ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        candidates.removeAll(except);
+        found = candidates.value(0);
+        return !found.isEmpty();
+    }, timeoutMs);
+    return found;
+}
+
+bool DesktopSession::waitForNoWindow(const QString& title, int timeoutMs) const {
+    return waitUntil([&] {
+        return x(QStringLiteral("xdotool"),
+                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                  QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("$")})
+            .isEmpty();
+    }, timeoutMs);
+}
+
+QString DesktopSession::waitForLogoWindow(qint64 pid, int timeoutMs) const {
+    return waitForWindowOf(pid, timeoutMs);
+}
+
+QString DesktopSession::waitForWindowOf(qint64 pid, int timeoutMs) const {
+    QString found;
+    waitUntil([&] {
+        found = x(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                              QStringLiteral("--pid"), QString::number(pid)})
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                    .value(0);
+        return !found.isEmpty();
+    }, timeoutMs);
+    return found;
+}
+
+QRect DesktopSession::geometry(const QString& window) const {
+    // --shell prints X, Y, WIDTH and HEIGHT of the window's client area on the root window.
+    const QString out = x(QStringLiteral("xdotool"),
+                          {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    QRect rect;
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        const QString value = line.section(QLatin1Char('='), 1);
+        if (line.startsWith(QLatin1String("X=")))
+            rect.moveLeft(value.toInt());
+        else if (line.startsWith(QLatin1String("Y=")))
+            rect.moveTop(value.toInt());
+        else if (line.startsWith(QLatin1String("WIDTH=")))
+            rect.setWidth(value.toInt());
+        else if (line.startsWith(QLatin1String("HEIGHT=")))
+            rect.setHeight(value.toInt());
+    }
+    return rect;
+}
+
+QStringList DesktopSession::netWmState(const QString& window) const {
+    const QString out = x(QStringLiteral("xprop"), {QStringLiteral("-id"), window,
+                                                    QStringLiteral("_NET_WM_STATE")});
+    QStringList states;
+    for (const QString& part : out.section(QLatin1Char('='), 1).split(QLatin1Char(',')))
+        if (!part.trimmed().isEmpty())
+            states << part.trimmed();
+    return states;
+}
+
+QString DesktopSession::title(const QString& window) const {
+    return x(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window});
+}
+
+QStringList DesktopSession::programProcesses() const {
+    QStringList pids;
+    QProcess ps;
+    ps.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), m_app.path()});
+    ps.waitForFinished(5000);
+    for (const QByteArray& line : ps.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            pids << QString::fromLatin1(line.trimmed());
+    return pids;
+}
+
+void DesktopSession::key(const QString& keys) const {
+    x(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
+                                             QStringLiteral("60")} +
+                                     keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+}
+
+void DesktopSession::type(const QString& text) const {
+    x(QStringLiteral("xdotool"),
+      {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+}
+
+void DesktopSession::click(QPoint at, int button, int repeat) const {
+    x(QStringLiteral("xdotool"),
+      {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+       QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"),
+       QStringLiteral("--repeat"), QString::number(repeat), QStringLiteral("--delay"),
+       QStringLiteral("80"), QString::number(button)});
+}
+
+void DesktopSession::drag(QPoint from, QPoint to) const {
+    const QPoint middle = (from + to) / 2;
+    x(QStringLiteral("xdotool"),
+      {QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
+       QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousedown"),
+       QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.2"),
+       QStringLiteral("mousemove"), QString::number(from.x() + 10), QString::number(from.y() - 10),
+       QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousemove"),
+       QString::number(middle.x()), QString::number(middle.y()), QStringLiteral("sleep"),
+       QStringLiteral("0.2"), QStringLiteral("mousemove"), QString::number(to.x()),
+       QString::number(to.y()), QStringLiteral("sleep"), QStringLiteral("0.3"),
+       QStringLiteral("mouseup"), QStringLiteral("1")});
+}

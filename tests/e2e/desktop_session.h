@@ -1,0 +1,64 @@
+#pragma once
+// A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with the openbox window manager,
+// a private copy of the application folder, and the real program driven with xdotool.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class DesktopSession {
+public:
+    DesktopSession();
+    ~DesktopSession();
+
+    bool ready() const { return m_ready; }
+    QString error() const { return m_error; }
+    QString appFolder() const { return m_app.path(); }
+    QString settingsPath() const { return m_app.path() + QStringLiteral("/LOGO2.DAT"); }
+    void writeSettings(const QByteArray& bytes) const;
+    QByteArray readSettings() const;
+
+    // Starts build/app/lumivista from the private folder; returns the process.
+    QProcess* launch();
+    // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
+    QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
+
+    // Visible top-level windows whose title is exactly `title` (0 when none shows up in time).
+    QString waitForWindow(const QString& title, int timeoutMs = 10000,
+                          const QString& except = QString()) const;
+    bool waitForNoWindow(const QString& title, int timeoutMs = 10000) const;
+    // The floating logo window: the one window a freshly started program shows.
+    QString waitForLogoWindow(qint64 pid, int timeoutMs = 10000) const;
+    // The first visible window of a process.
+    QString waitForWindowOf(qint64 pid, int timeoutMs = 10000) const;
+    QRect geometry(const QString& window) const;
+    QStringList netWmState(const QString& window) const;
+    QString title(const QString& window) const;
+    // Processes whose command line mentions the private application folder.
+    QStringList programProcesses() const;
+
+    void key(const QString& keys) const;
+    void type(const QString& text) const;
+    void click(QPoint at, int button = 1, int repeat = 1) const;
+    void drag(QPoint from, QPoint to) const;
+
+    static bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+private:
+    bool startDesktop();
+
+    QTemporaryDir m_app;
+    QTemporaryDir m_runtime;
+    QString m_display;
+    std::unique_ptr<QProcess> m_xvfb;
+    std::unique_ptr<QProcess> m_wm;
+    std::vector<std::unique_ptr<QProcess>> m_programs;
+    bool m_ready = false;
+    QString m_error;
+};
