@@ -1,7 +1,6 @@
 #include "webengine_component.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -50,7 +49,7 @@ QWidget* WebEngineComponent::widget() { return m_view; }
 // Busy is set as the request goes out, so a poll right after it already sees the load; an
 // address the engine cannot read starts nothing and leaves the component idle.
 void WebEngineComponent::Navigate(const QString& address) {
-    const QUrl url = QUrl::fromUserInput(address, QDir::currentPath(), QUrl::AssumeLocalFile);
+    const QUrl url = QUrl::fromUserInput(address);
     if (!url.isValid())
         return;
     m_busy = true;
