@@ -7,6 +7,7 @@
 
 AniGifPlayer::AniGifPlayer(QWidget* parent) : QWidget(parent) {
     m_movie = new QMovie(this);
+    m_movie->setFormat("gif"); // no probing of every image plugin for each file
     connect(m_movie, &QMovie::frameChanged, this, [this] { update(); });
     // isValid() only looks at the header; a damaged body shows up here, frame by frame.
     connect(m_movie, &QMovie::error, this, [this] { markEmpty(); });
@@ -17,6 +18,10 @@ AniGifPlayer::AniGifPlayer(QWidget* parent) : QWidget(parent) {
 AniGifPlayer::~AniGifPlayer() = default;
 
 void AniGifPlayer::SetFileName(const QString& path) {
+    // Every waiting tick reloads all nine players. A hidden player already holding this file
+    // is stopped, and starting it again begins at the first frame: no need to reopen it.
+    if (!m_visible && !m_empty && path == m_fileName && m_movie->state() == QMovie::NotRunning)
+        return;
     // A QMovie whose file changes while it runs freezes: stop, load, then start again.
     stop();
     m_fileName = path;

@@ -29,7 +29,7 @@ constexpr double DesignHeight = 2970;
 class LogoImage : public QWidget {
 public:
     explicit LogoImage(Form1* form) : QWidget(form), m_form(form), m_dragger(form) {
-        m_logo.load(QStringLiteral(":/pictures/logo.jpg"));
+        m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
     }
     FormDragger& dragger() { return m_dragger; }
 

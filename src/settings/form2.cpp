@@ -103,7 +103,6 @@ Form2::Form2() : QWidget(nullptr) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral(" Lumivista: Logo Configuration Window"));
     setFixedSize(Twips::ToPixelsX(ClientWidth), Twips::ToPixelsY(ClientHeight));
-    buildControls();
     buildMenu();
 }
 
@@ -174,9 +173,17 @@ void Form2::buildControls() {
     m_text2[0]->setFocus(Qt::OtherFocusReason);
 }
 
+void Form2::ensureControls() {
+    if (m_controlsBuilt)
+        return;
+    m_controlsBuilt = true;
+    buildControls();
+}
+
 void Form2::Form_Load() { m_freshlyLoaded = true; }
 
 void Form2::ShowModeless() {
+    ensureControls();
     if (!isVisible()) {
         // Centred before it appears, so the window does not jump when it becomes active.
         CenterForm(this);
@@ -199,6 +206,7 @@ void Form2::Form_Activate() {
     if (!m_freshlyLoaded)
         return;
     m_freshlyLoaded = false;
+    ensureControls();
     CenterForm(this);
     try {
         SettingsFileProtocol::Open();
@@ -225,6 +233,7 @@ void Form2::Form_Activate() {
 }
 
 void Form2::ReadRecord(std::int16_t Num) {
+    ensureControls();
     SettingsFileProtocol::Read(Num);
     const ExerciseRecord& record = Module1::CurrentRecord;
     const int row = Num - 1;
@@ -234,6 +243,7 @@ void Form2::ReadRecord(std::int16_t Num) {
 }
 
 ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
+    ensureControls();
     SettingsFileProtocol::Read(Num);
     ExerciseRecord& record = Module1::CurrentRecord;
     const int row = Num - 1;
@@ -250,6 +260,7 @@ void Form2::WriteRecord(std::int16_t Num) {
 }
 
 bool Form2::ValidateRows() {
+    ensureControls();
     auto refuse = [this](ConfigTextBox* box, const QString& what) {
         MsgBox(what + QStringLiteral(" cannot be saved: \"") + box->text().trimmed() +
                    QStringLiteral("\" is not a whole number from -32768 to 32767."),
@@ -337,6 +348,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 }
 
 void Form2::Text2_Change(int index) {
+    ensureControls();
     if (NumericInput::ExceedsLimit(m_text2[index]->text())) {
         MsgBox(QStringLiteral("You should not exced 32767 !"));
         m_text2[index]->setText(QString());
@@ -344,6 +356,7 @@ void Form2::Text2_Change(int index) {
 }
 
 void Form2::Text3_Change(int index) {
+    ensureControls();
     if (NumericInput::ExceedsLimit(m_text3[index]->text())) {
         MsgBox(QStringLiteral(" You should not exced 32767 !"));
         m_text3[index]->setText(QString());

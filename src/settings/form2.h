@@ -40,15 +40,16 @@ public:
     // Shows the window modeless and brings it to the front.
     void ShowModeless();
 
-    // Controls, by their names and indices.
-    QLabel* lblT(int i) const { return m_lblT[i]; }
-    QLabel* Image1(int i) const { return m_image1[i]; }
-    QLabel* lblA(int i) const { return m_lblA[i]; }
-    ConfigTextBox* Text2(int i) const { return m_text2[i]; }
-    ConfigTextBox* Text3(int i) const { return m_text3[i]; }
-    ConfigTextBox* Text4(int i) const { return m_text4[i]; }
-    QPushButton* Command1() const { return m_command1; }
-    QPushButton* Command2() const { return m_command2; }
+    // Controls, by their names and indices. They are built when first needed: the window is
+    // loaded hidden at start-up only for its menu, and building them costs a start-up delay.
+    QLabel* lblT(int i) { ensureControls(); return m_lblT[i]; }
+    QLabel* Image1(int i) { ensureControls(); return m_image1[i]; }
+    QLabel* lblA(int i) { ensureControls(); return m_lblA[i]; }
+    ConfigTextBox* Text2(int i) { ensureControls(); return m_text2[i]; }
+    ConfigTextBox* Text3(int i) { ensureControls(); return m_text3[i]; }
+    ConfigTextBox* Text4(int i) { ensureControls(); return m_text4[i]; }
+    QPushButton* Command1() { ensureControls(); return m_command1; }
+    QPushButton* Command2() { ensureControls(); return m_command2; }
 
     QMenu* MNU_Options() const { return m_mnuOptions; }
     QAction* MNU_Apropos() const { return m_mnuApropos; }
@@ -91,6 +92,7 @@ protected:
 private:
     Form2();
     void buildControls();
+    void ensureControls();
     void buildMenu();
     void Form_Load();
     // Checks every row fits the record before anything is written; names the first that does
@@ -114,6 +116,7 @@ private:
     QAction* m_mnuEnArriere = nullptr;
     QAction* m_mnuDesactiver = nullptr;
 
+    bool m_controlsBuilt = false;
     bool m_freshlyLoaded = false;
     bool m_settingsUnavailable = false;
     bool m_unloading = false;
