@@ -60,15 +60,19 @@ void BuildAnimationTable() {
         }
 }
 
+void StoreRecordInTables(int index) {
+    ExerciseFrequency[index] = CurrentRecord.Frequency;
+    ExerciseTiming[index] = CurrentRecord.Timing;
+    ExerciseTotalMinutes[index] = CurrentRecord.TotalMinutes;
+    ExerciseLastMinutes[index] = CurrentRecord.LastMinutes;
+}
+
 void LoadSettingsFile() {
     try {
         SettingsFileProtocol::Open();
         for (int i = 0; i < ExerciseCount; ++i) {
             SettingsFileProtocol::Read(i + 1);
-            ExerciseFrequency[i] = CurrentRecord.Frequency;
-            ExerciseTiming[i] = CurrentRecord.Timing;
-            ExerciseTotalMinutes[i] = CurrentRecord.TotalMinutes;
-            ExerciseLastMinutes[i] = CurrentRecord.LastMinutes;
+            StoreRecordInTables(i);
         }
         SettingsFileProtocol::Close();
     } catch (const Failure&) {

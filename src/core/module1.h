@@ -51,6 +51,10 @@ QString StoredAnimationName(int row, int column);
 // backslash becomes "/" (a folder ending in "/" thus gives a doubled, harmless separator).
 void BuildAnimationTable();
 
+// Copies Frequency, Timing, TotalMinutes and LastMinutes of CurrentRecord into element index
+// of the tables.
+void StoreRecordInTables(int index);
+
 // Copies Frequency, Timing, TotalMinutes and LastMinutes of the nine records into the tables.
 // A failure shows "Error with file LOGO2.DAT!" and leaves the tables as far as they got.
 void LoadSettingsFile();

@@ -19,11 +19,6 @@ namespace {
 constexpr double kClientWidth = 4155;
 constexpr double kClientHeight = 5415; // a margin of 240 below the buttons
 
-QRect twipsRect(double left, double top, double width, double height) {
-    return QRect(Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
-                 Twips::ToPixelsY(height));
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
@@ -94,29 +89,29 @@ Form5::Form5(QWidget* parent)
     setFixedSize(Twips::ToPixelsX(kClientWidth), Twips::ToPixelsY(kClientHeight));
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Lumivista, Version 3.5"),
-                       twipsRect(960, 120, 2055, 255));
-    lbl6 = makeLabel(this, "lbl6", QStringLiteral("Warning:"), twipsRect(240, 420, 795, 255));
-    Label2 = makeLabel(this, "Label2", Maker::LegalNotice, twipsRect(240, 690, 3675, 915));
-    Label3 = makeLabel(this, "Label3", Maker::LegalReference, twipsRect(240, 1635, 3675, 255));
-    Label4 = makeLabel(this, "Label4", Maker::CopyrightLine, twipsRect(240, 1890, 3675, 255));
+                       Twips::ToPixelRect(960, 120, 2055, 255));
+    lbl6 = makeLabel(this, "lbl6", QStringLiteral("Warning:"), Twips::ToPixelRect(240, 420, 795, 255));
+    Label2 = makeLabel(this, "Label2", Maker::LegalNotice, Twips::ToPixelRect(240, 690, 3675, 915));
+    Label3 = makeLabel(this, "Label3", Maker::LegalReference, Twips::ToPixelRect(240, 1635, 3675, 255));
+    Label4 = makeLabel(this, "Label4", Maker::CopyrightLine, Twips::ToPixelRect(240, 1890, 3675, 255));
 
     Picture1 = new PictureBox(QStringLiteral(":/pictures/about.png"), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twipsRect(390, 2190, 3225, 1170));
+    Picture1->setGeometry(Twips::ToPixelRect(390, 2190, 3225, 1170));
 
-    Label5 = makeLabel(this, "Label5", Maker::PropertyStatement(), twipsRect(360, 3420, 3285, 1035));
+    Label5 = makeLabel(this, "Label5", Maker::PropertyStatement(), Twips::ToPixelRect(360, 3420, 3285, 1035));
     Label5->setWordWrap(false);
 
     cmd2 = new WrappingButton(QStringLiteral("Visit ") + Maker::WebAddress + QStringLiteral(" "), this);
     cmd2->setObjectName(QStringLiteral("cmd2"));
-    cmd2->setGeometry(twipsRect(360, 4560, 1635, 615));
+    cmd2->setGeometry(Twips::ToPixelRect(360, 4560, 1635, 615));
     cmd2->setAutoDefault(false);
     cmd2->setToolTip(Maker::HomePage);
     connect(cmd2, &QPushButton::clicked, this, &Form5::cmd2_Click);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(2040, 4560, 1635, 615));
+    cmdOK->setGeometry(Twips::ToPixelRect(2040, 4560, 1635, 615));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &Form5::cmdOK_Click);
 

@@ -25,6 +25,11 @@ int ToPixelsX(double twips) { return int(Int16::roundHalfEven(twips / TwipsPerPi
 int ToPixelsY(double twips) { return int(Int16::roundHalfEven(twips / TwipsPerPixelY())); }
 double FromPixelsX(int pixels) { return pixels * TwipsPerPixelX(); }
 double FromPixelsY(int pixels) { return pixels * TwipsPerPixelY(); }
+QRect ToPixelRect(double left, double top, double width, double height) {
+    const int x = ToPixelsX(left);
+    const int y = ToPixelsY(top);
+    return QRect(x, y, ToPixelsX(left + width) - x, ToPixelsY(top + height) - y);
+}
 double ScreenWidth() {
     const QScreen* s = pick(nullptr);
     return s ? FromPixelsX(s->geometry().width()) : 0.0;

@@ -3,6 +3,8 @@
 // pixels are 96 per inch, so one of them is 15 twips at any scaling; the screen can still be
 // asked for other values (tests, odd X servers).
 
+#include <QRect>
+
 class QScreen;
 
 namespace Twips {
@@ -13,6 +15,8 @@ int ToPixelsX(double twips);
 int ToPixelsY(double twips);
 double FromPixelsX(int pixels);
 double FromPixelsY(int pixels);
+// A control's rectangle: its edges are rounded, so controls that meet in twips meet in pixels.
+QRect ToPixelRect(double left, double top, double width, double height);
 // The primary screen's size in twips.
 double ScreenWidth();
 double ScreenHeight();

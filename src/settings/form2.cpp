@@ -53,12 +53,6 @@ constexpr BuiltIn kBuiltIn[Form2::Rows] = {
 };
 constexpr const char* kBuiltInTiming = "10";
 
-QRect twipRect(int left, int top, int width, int height) {
-    const int x = Twips::ToPixelsX(left);
-    const int y = Twips::ToPixelsY(top);
-    return QRect(x, y, Twips::ToPixelsX(left + width) - x, Twips::ToPixelsY(top + height) - y);
-}
-
 // The exercise's small picture; a plain frame stands in while a picture is missing.
 QPixmap exercisePicture(int index, const QSize& size, qreal ratio) {
     const QString path = QStringLiteral(":/pictures/exercise_%1.png").arg(index);
@@ -122,43 +116,43 @@ void Form2::buildControls() {
 
     for (int i = 0; i < 4; ++i) {
         m_lblT[i] = new QLabel(QLatin1String(kHeaders[i]), this);
-        m_lblT[i]->setGeometry(twipRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
+        m_lblT[i]->setGeometry(Twips::ToPixelRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
     }
     for (int i = 0; i < Rows; ++i) {
         const int top = RowTop + RowPitch * i;
 
         m_image1[i] = new QLabel(this);
-        m_image1[i]->setGeometry(twipRect(120, top - 45, 375, 375));
+        m_image1[i]->setGeometry(Twips::ToPixelRect(120, top - 45, 375, 375));
         m_image1[i]->setPixmap(
             exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
 
         m_lblA[i] = new QLabel(exerciseName(i), this);
-        m_lblA[i]->setGeometry(twipRect(600, 600 + RowPitch * i, 1275, LabelHeight));
+        m_lblA[i]->setGeometry(Twips::ToPixelRect(600, 600 + RowPitch * i, 1275, LabelHeight));
 
         m_text2[i] = new ConfigTextBox(this);
-        m_text2[i]->setGeometry(twipRect(1920, top, 735, BoxHeight));
+        m_text2[i]->setGeometry(Twips::ToPixelRect(1920, top, 735, BoxHeight));
         m_text2[i]->setDigitFilter(true);
         m_text2[i]->setText(QLatin1String(kBuiltIn[i].frequency));
         connect(m_text2[i], &QLineEdit::textChanged, this, [this, i] { Text2_Change(i); });
 
         m_text3[i] = new ConfigTextBox(this);
-        m_text3[i]->setGeometry(twipRect(2760, top, 615, BoxHeight));
+        m_text3[i]->setGeometry(Twips::ToPixelRect(2760, top, 615, BoxHeight));
         m_text3[i]->setDigitFilter(true);
         m_text3[i]->setText(QLatin1String(kBuiltInTiming));
         m_text3[i]->setVisible(i == 0);
         connect(m_text3[i], &QLineEdit::textChanged, this, [this, i] { Text3_Change(i); });
 
         m_text4[i] = new ConfigTextBox(this);
-        m_text4[i]->setGeometry(twipRect(3450, top, 4185, BoxHeight));
+        m_text4[i]->setGeometry(Twips::ToPixelRect(3450, top, 4185, BoxHeight));
         m_text4[i]->setText(QLatin1String(kBuiltIn[i].message));
         m_text4[i]->setCursorPosition(0);
     }
     m_command1 = new QPushButton(QStringLiteral("OK"), this);
-    m_command1->setGeometry(twipRect(2880, 3840, 855, 375));
+    m_command1->setGeometry(Twips::ToPixelRect(2880, 3840, 855, 375));
     m_command1->setAutoDefault(false);
     connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     m_command2 = new QPushButton(QStringLiteral("Cancel"), this);
-    m_command2->setGeometry(twipRect(3960, 3840, 855, 375));
+    m_command2->setGeometry(Twips::ToPixelRect(3960, 3840, 855, 375));
     m_command2->setAutoDefault(false);
     connect(m_command2, &QPushButton::clicked, this, &Form2::Command2_Click);
 

@@ -4,6 +4,7 @@
 #include "core/module1.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
+#include "platform/twips.h"
 #include "settings/settings_file.h"
 #include "statistics_entry.h"
 
@@ -15,16 +16,16 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+
 #include <QRegularExpression>
 #include <cmath>
 
 namespace {
 
-// Layout is kept in twips; one device-independent pixel is 15 of them at any scaling.
-constexpr double TwipsPerPixel = 15.0;
-int px(double twips) { return int(std::lround(twips / TwipsPerPixel)); }
+// Layout is kept in twips.
+int px(double twips) { return Twips::ToPixelsX(twips); }
 void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(px(left), px(top), px(width), px(height));
+    w->setGeometry(Twips::ToPixelRect(left, top, width, height));
 }
 
 constexpr int RowTop = 1560;
@@ -187,7 +188,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
         lblA[i] = new QLabel(activity, this);
         // Sized to the caption, between the narrowest and the widest row.
         const int width = std::clamp(
-            int(std::ceil(rowMetrics.horizontalAdvance(activity) + 1) * TwipsPerPixel),
+            int(std::ceil(rowMetrics.horizontalAdvance(activity) + 1) * Twips::TwipsPerPixelX()),
             ActivityMinWidth, ActivityMaxWidth);
         place(lblA[i], 180, top, width, RowHeight);
         lblJour[i] = new QLabel(QStringLiteral("0"), this);
@@ -214,10 +215,7 @@ void Form4::Form_Load() {
         SettingsFileProtocol::Open();
         for (int i = 0; i < RowCount; ++i) {
             SettingsFileProtocol::Read(i + 1);
-            ExerciseFrequency[i] = CurrentRecord.Frequency;
-            ExerciseTiming[i] = CurrentRecord.Timing;
-            ExerciseTotalMinutes[i] = CurrentRecord.TotalMinutes;
-            ExerciseLastMinutes[i] = CurrentRecord.LastMinutes;
+            StoreRecordInTables(i);
             lblTot[i]->setText(QString::number(CurrentRecord.TotalMinutes));
         }
         for (int i = 0; i < RowCount; ++i) {
