@@ -23,19 +23,18 @@ settings() { write_settings "$work/app/LOGO2.DAT" 3 "$1" "$2"; }
 
 now_ms() { date +%s%3N; }
 wait_visible() { wait_window_of "$1" >/dev/null; }
-# Time from launch to the visible window in ms, median of $runs runs.
-startup_ms() {
-  local times=() start pid
-  for _ in $(seq "$runs"); do
-    start=$(now_ms)
-    "$@" >/dev/null 2>&1 &
-    pid=$!
-    wait_visible "$pid"
-    times+=($(( $(now_ms) - start )))
-    kill "$pid"; wait "$pid" 2>/dev/null || true
-  done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
+# Time from launch to the visible window in ms.
+launch_ms() {
+  local start pid elapsed
+  start=$(now_ms)
+  "$@" >/dev/null 2>&1 &
+  pid=$!
+  wait_visible "$pid"
+  elapsed=$(( $(now_ms) - start ))
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+  echo "$elapsed"
 }
+median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; } # time on CPU, nanoseconds
 # Percent of one core used over the given seconds by each pid, measured side by side.
@@ -51,9 +50,16 @@ cpu_percent() { # seconds pid...
   echo
 }
 
-settings 0 10
-app_start=$(startup_ms "$work/app/lumivista")
-bare_start=$(startup_ms "$bare")
+# Idle is the first settings a user gets: nine exercises waiting, the first due after minutes.
+"$(find "$build" -type f -name lumivista-default-settings | head -n 1)" "$work/app/LOGO2.DAT"
+# The two programs take turns, so a busy moment of the machine weighs on both alike.
+app_times=() bare_times=()
+for _ in $(seq "$runs"); do
+  app_times+=("$(launch_ms "$work/app/lumivista")")
+  bare_times+=("$(launch_ms "$bare")")
+done
+app_start=$(printf '%s\n' "${app_times[@]}" | median)
+bare_start=$(printf '%s\n' "${bare_times[@]}" | median)
 
 "$work/app/lumivista" >/dev/null 2>&1 & app_pid=$!
 "$bare" >/dev/null 2>&1 & bare_pid=$!
@@ -77,6 +83,6 @@ cat <<EOF
 |---|---|---|---|---|
 | Launch to visible window (median of $runs) | ${app_start} ms | ${bare_start} ms | within 10 % of the bare window | $(verdict "$app_start <= $bare_start * 1.10") |
 | Resident memory after start | $(( app_rss / 1024 )) MB (${app_rss} kB) | $(( bare_rss / 1024 )) MB (${bare_rss} kB) | within 6 MB of the bare window | $(verdict "$app_rss - $bare_rss <= 6144") |
-| CPU over ${idle_seconds} s idle | ${app_idle} % | ${bare_idle} % | under 0.02 % of one core | $(verdict "$app_idle < 0.02") |
+| CPU over ${idle_seconds} s idle (first settings) | ${app_idle} % | ${bare_idle} % | under 0.02 % of one core | $(verdict "$app_idle < 0.02") |
 | CPU over ${anim_seconds} s, three animations (window ${width} px wide) | ${app_anim} % | ${bare_anim} % (idle) | under 1 % of one core | $(verdict "$app_anim < 1") |
 EOF

@@ -62,7 +62,9 @@ void PositionMainWindow() {
     const MainWindowPlacement p =
         ComputeMainWindowPlacement(CurrentScreenMetrics(), form->Width(), form->Height());
     form->move(p.x, p.y);
-    SetWindowZOrder(form, true);
+    // Shown with normal stacking at once. Start-up gives it normal stacking in the next steps
+    // anyway; raising it above all for that moment made the window manager restack it twice
+    // while mapping it, a sixth of the start-up time.
     form->show(); // without activation (WA_ShowWithoutActivating)
 }
 
