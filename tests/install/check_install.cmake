@@ -1,0 +1,36 @@
+set(prefix "${BUILD_DIR}/install-check")
+file(REMOVE_RECURSE "${prefix}")
+macro(install_once)
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}"
+                  RESULT_VARIABLE result OUTPUT_QUIET)
+  if(result)
+    message(FATAL_ERROR "cmake --install failed: ${result}")
+  endif()
+endmacro()
+
+install_once()
+set(app "${prefix}/lib/lumivista")
+foreach(file "${app}/lumivista" "${app}/LOGO2.DAT" "${app}/Piment.gif" "${app}/XAnimBigBW.gif"
+             "${prefix}/share/applications/lumivista.desktop"
+             "${prefix}/share/icons/hicolor/48x48/apps/lumivista.png")
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+file(SIZE "${app}/LOGO2.DAT" size)
+if(NOT size EQUAL 630)
+  message(FATAL_ERROR "the first LOGO2.DAT has ${size} bytes, not 630")
+endif()
+file(STRINGS "${prefix}/share/applications/lumivista.desktop" exec REGEX "^Exec=")
+if(NOT exec STREQUAL "Exec=${app}/lumivista")
+  message(FATAL_ERROR "menu entry runs '${exec}'")
+endif()
+
+# The user's own settings survive an update.
+file(WRITE "${app}/LOGO2.DAT" "the user's own settings")
+install_once()
+file(READ "${app}/LOGO2.DAT" kept)
+if(NOT kept STREQUAL "the user's own settings")
+  message(FATAL_ERROR "an install replaced the user's LOGO2.DAT")
+endif()
+file(REMOVE_RECURSE "${prefix}")
