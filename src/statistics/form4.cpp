@@ -255,8 +255,7 @@ bool Form4::SelectActivity() {
     return true;
 }
 
-void Form4::RefuseMinutes(const QString& text) {
-    Q_UNUSED(text)
+void Form4::RefuseMinutes() {
     MsgBox(QStringLiteral("Enter the minutes as a number from -32768 to 32767."),
            MsgStyle::Exclamation, kApplicationTitle);
     txtMinPasses->setFocus();
@@ -270,7 +269,7 @@ void Form4::cmdOK_Click() {
     const int n = ActivityNumber;
     const auto minutes = StatisticsEntry::ConvertMinutes(txtMinPasses->text());
     if (!minutes) {
-        RefuseMinutes(txtMinPasses->text());
+        RefuseMinutes();
         return;
     }
     // The new total comes from the window's own running total, not from the record.

@@ -52,7 +52,7 @@ private:
     // it names no activity.
     bool SelectActivity();
     bool RefuseWithoutFile();
-    void RefuseMinutes(const QString& text);
+    void RefuseMinutes();
 
     QString m_activityText;
     QChar m_activityFirstChar;
