@@ -10,7 +10,7 @@ packages=(
   libgif-dev fonts-dejavu-core
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(clang libclang-rt-14-dev xvfb xauth openbox xdotool x11-utils wmctrl imagemagick)
+  packages+=(clang libclang-rt-14-dev procps xvfb xauth openbox xdotool x11-utils wmctrl imagemagick)
 fi
 
 missing=()
