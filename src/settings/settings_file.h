@@ -4,8 +4,11 @@
 //
 // Reads and writes go to the file by its path each time, so a window keeps reaching the file
 // even after another window has closed or reopened the shared handle. A write replaces the
-// whole file atomically (temporary file beside it, flushed, renamed over), so a crash or a
-// full disk leaves either the old or the new contents, never a torn record.
+// whole file atomically (temporary file beside it, every write, sync and close checked, then
+// renamed over), so a crash or a full disk leaves either the old or the new contents, never a
+// torn record. Only when the folder forbids new files is a writable file changed in place.
+// Only "no such file" reads as an empty file; every other failure is a Failure that names the
+// file and the reason in words.
 
 #include "settings/exercise_record.h"
 
@@ -16,6 +19,8 @@
 namespace SettingsFileProtocol {
 
 inline constexpr const char* FileName = "LOGO2.DAT";
+// Appended to the target's name for the temporary file of a whole-file replacement.
+inline constexpr const char* TemporarySuffix = ".saving";
 
 // The folder, then "/" unless the folder already ends with one, then "LOGO2.DAT".
 QString ComposeSettingsPath(const QString& folder);
@@ -34,6 +39,7 @@ void Write(int recordNumber);
 
 // Writes several records in one replacement of the file (CurrentRecord is not used): either
 // every record reaches the file or, on a Failure, none does and the file is unchanged.
+// In a folder that forbids new files, the records are written in place instead.
 void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records);
 
 // Closes SettingsFile (the "close every open file" step of an opener does the same).
@@ -41,7 +47,11 @@ void Close();
 
 bool IsOpen();
 
-// Length of the file in bytes; throws Failure when it cannot be read.
+// Length of the file in bytes, 0 when there is none; throws Failure when it cannot be read.
 qint64 Length();
+
+// Removes what interrupted saves left in the folder: our regular files named like our
+// temporary files, and only those owned by this user. Returns how many were removed.
+int RemoveLeftoverTemporaryFiles(const QString& folder);
 
 } // namespace SettingsFileProtocol

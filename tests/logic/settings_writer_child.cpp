@@ -1,25 +1,66 @@
-// Rewrites record 5 of LOGO2.DAT over and over, alternating two contents, until killed.
-// Prints one line per finished write so the parent knows writes are under way.
+// Saves LOGO2.DAT for the save tests, the way the windows do.
+//   settings_writer_child FOLDER          rewrites record 5 over and over, alternating two
+//                                         contents, until killed
+//   settings_writer_child FOLDER mixed    alternates a save of all nine records (contents A)
+//                                         with a save of record 5 alone (contents B), until killed
+//   settings_writer_child FOLDER once     saves all nine records (contents A) once; on a
+//                                         failure prints it and exits with 1
+//   settings_writer_child FOLDER start-up removes what interrupted saves left; prints how many
+// Loops print one line per finished save, so the parent knows saves are under way.
 #include "core/module1.h"
+#include "platform/failure.h"
 #include "settings/settings_file.h"
+#include "settings_writer_contents.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
+namespace {
+void printLine(long long n) {
+    std::printf("%lld\n", n);
+    std::fflush(stdout);
+}
+
+void saveAllNine() {
+    std::vector<std::pair<int, ExerciseRecord>> records;
+    for (int n = 1; n <= 9; ++n)
+        records.emplace_back(n, WriterContents::recordA(n));
+    SettingsFileProtocol::WriteRecords(records);
+}
+} // namespace
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    Module1::SetApplicationFolder(app.arguments().value(1));
-    SettingsFileProtocol::Open();
-    for (int n = 0;; ++n) {
-        ExerciseRecord record;
-        record.Number = 5;
-        record.Frequency = static_cast<std::int16_t>(n % 2 ? 1111 : 2222);
-        record.Timing = static_cast<std::int16_t>(n % 2 ? 1111 : 2222);
-        record.setMessage(QString(60, QLatin1Char(n % 2 ? 'a' : 'b')));
-        record.TotalMinutes = record.LastMinutes = record.Frequency;
-        Module1::CurrentRecord = record;
-        SettingsFileProtocol::Write(5);
-        std::printf("%d\n", n);
-        std::fflush(stdout);
+    const QString folder = app.arguments().value(1);
+    const QString mode = app.arguments().value(2);
+    Module1::SetApplicationFolder(folder);
+    if (mode == QLatin1String("start-up")) {
+        printLine(SettingsFileProtocol::RemoveLeftoverTemporaryFiles(folder));
+        return 0;
+    }
+    try {
+        SettingsFileProtocol::Open();
+        if (mode == QLatin1String("once")) {
+            saveAllNine();
+            return 0;
+        }
+        for (long long n = 0;; ++n) {
+            if (mode == QLatin1String("mixed")) {
+                if (n % 2 == 0) {
+                    saveAllNine();
+                } else {
+                    Module1::CurrentRecord = WriterContents::recordB(5);
+                    SettingsFileProtocol::Write(5);
+                }
+            } else {
+                Module1::CurrentRecord =
+                    n % 2 ? WriterContents::recordA(5) : WriterContents::recordB(5);
+                SettingsFileProtocol::Write(5);
+            }
+            printLine(n);
+        }
+    } catch (const Failure& failure) {
+        std::printf("failed: %s\n", failure.what());
+        return 1;
     }
 }

@@ -2,17 +2,66 @@
 #include "platform/failure.h"
 #include "settings/exercise_record.h"
 #include "settings/settings_file.h"
+#include "settings_writer_contents.h"
 #include "test_support.h"
 
 #include <QtTest>
+#include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace P = SettingsFileProtocol;
 
 namespace {
 // Record 3 with Frequency 10, Timing -1, "Hi é€" and totals 300 / 15, byte by byte.
-const QByteArray kRecord3 = QByteArray::fromHex("0300" "0a00" "ffff" "486920e980") +
-                           QByteArray(55, ' ') + QByteArray::fromHex("2c01" "0f00");
+const QByteArray kRecord3 = QByteArray::fromHex("0300"
+                                                "0a00"
+                                                "ffff"
+                                                "486920e980") +
+                            QByteArray(55, ' ') +
+                            QByteArray::fromHex("2c01"
+                                                "0f00");
+
+// Nine records and a tail of seven bytes: the 637-byte file of a user who has used it a while.
+QByteArray usedFile() {
+    QByteArray bytes;
+    for (int n = 1; n <= 9; ++n)
+        bytes += handRecord(n, 10 * n, 20, "keep this message", 100 + n, n);
+    return bytes + QByteArray("tail\x01\x02\xff", 7);
+}
+
+QByteArray nineRecordsA() {
+    QByteArray bytes;
+    for (int n = 1; n <= 9; ++n)
+        bytes += WriterContents::recordA(n).toBytes();
+    return bytes;
+}
+
+std::vector<std::pair<int, ExerciseRecord>> recordsA() {
+    std::vector<std::pair<int, ExerciseRecord>> records;
+    for (int n = 1; n <= 9; ++n)
+        records.emplace_back(n, WriterContents::recordA(n));
+    return records;
+}
+
+QStringList leftovers(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("LOGO2.DAT.*")}, QDir::Files | QDir::Hidden);
+}
+
+// Runs the writer child once with the given environment additions; returns its exit code.
+int runWriterOnce(const QString& folder, const QStringList& environment,
+                  QByteArray* output = nullptr) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(WRITER_CHILD), {folder, QStringLiteral("once")});
+    if (!child.waitForFinished(30000)) return -1;
+    if (output) *output = child.readAllStandardOutput() + child.readAllStandardError();
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -60,8 +109,7 @@ private slots:
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
         QCOMPARE(Cp1252::fromUnicode(Cp1252::toUnicode(all)), all);
-        QCOMPARE(Cp1252::toUnicode(QByteArray("\x80\x8c\x9f\xe9", 4)),
-                 QStringLiteral("€ŒŸé"));
+        QCOMPARE(Cp1252::toUnicode(QByteArray("\x80\x8c\x9f\xe9", 4)), QStringLiteral("€ŒŸé"));
         // Characters the page cannot hold become '?', one per character.
         QCOMPARE(Cp1252::fromUnicode(QStringLiteral("a日b😀c")), QByteArray("a?b?c"));
         ExerciseRecord r;
@@ -194,10 +242,8 @@ private slots:
         for (int n = 1; n <= 9; ++n)
             original += handRecord(n, n, n, "keep", n, n);
         folder.writeSettings(original + tail);
-        const QByteArray a = ExerciseRecord::fromBytes(handRecord(5, 1111, 1111,
-                                                                  QByteArray(60, 'a'), 1111, 1111))
-                                 .toBytes();
-        const QByteArray b = handRecord(5, 2222, 2222, QByteArray(60, 'b'), 2222, 2222);
+        const QByteArray a = WriterContents::recordA(5).toBytes();
+        const QByteArray b = WriterContents::recordB(5).toBytes();
         for (int round = 0; round < 6; ++round) {
             QProcess child;
             child.start(QStringLiteral(WRITER_CHILD), {folder.path()});
@@ -216,6 +262,181 @@ private slots:
             QVERIFY2(record5 == a || record5 == b, record5.toHex().constData());
             QCOMPARE(now.mid(350), original.mid(350) + tail);
         }
+        QVERIFY(leftovers(folder.path()).size() <= 1);
+        QProcess startUp;
+        startUp.start(QStringLiteral(WRITER_CHILD), {folder.path(), QStringLiteral("start-up")});
+        QVERIFY(startUp.waitForFinished());
+        QCOMPARE(leftovers(folder.path()), QStringList());
+    }
+
+    // Only "no such file" may read as an empty file: a folder that is a file (ENOTDIR), a
+    // file that is a folder (EISDIR) and a failed lookup are failures, never an empty read.
+    void onlyAMissingFileReadsAsEmpty() {
+        TestAppFolder folder;
+        QFile plain(folder.path() + QStringLiteral("/plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        Module1::SettingsPath = P::ComposeSettingsPath(plain.fileName());
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Read(1));
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Length());
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Write(1));
+
+        Module1::SettingsPath.clear();
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("LOGO2.DAT")));
+        try {
+            P::Write(1);
+            QFAIL("a folder in place of the file was written");
+        } catch (const Failure& failure) {
+            // The reason in words, with the file's name, not only a number.
+            QVERIFY2(failure.description().contains(QStringLiteral("LOGO2.DAT: Is a directory")),
+                     qPrintable(failure.description()));
+        }
+    }
+
+    // Every system call of a save, made to fail in turn: before the new file is renamed into
+    // place the old one stays byte for byte and the save says it failed; nothing is left over.
+    void aFailedSystemCallLeavesTheFileUntouched() {
+        TestAppFolder folder;
+        const QString shim = QStringLiteral("LD_PRELOAD=" FAULT_INJECTION);
+        const QString log = folder.path() + QStringLiteral("/calls.log");
+        folder.writeSettings(usedFile());
+        QCOMPARE(runWriterOnce(folder.path(), {shim, QStringLiteral("LUMI_FAULT_LOG=") + log}), 0);
+        QCOMPARE(folder.readSettings(), nineRecordsA() + usedFile().mid(630));
+        QFile logFile(log);
+        QVERIFY(logFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> calls = logFile.readAll().split('\n');
+        QVERIFY2(calls.contains("write") && calls.contains("fsync") && calls.contains("rename"),
+                 logFile.fileName().toUtf8());
+        std::map<QByteArray, int> occurrence;
+        int injected = 0;
+        for (const QByteArray& kind : calls) {
+            if (kind.isEmpty()) continue;
+            const int n = ++occurrence[kind];
+            for (int error : {EIO, ENOSPC}) {
+                folder.writeSettings(usedFile());
+                const QString fault = QStringLiteral("LUMI_FAULT=%1:%2:%3")
+                                          .arg(QString::fromLatin1(kind))
+                                          .arg(n)
+                                          .arg(error);
+                QByteArray output;
+                const int exit = runWriterOnce(folder.path(), {shim, fault}, &output);
+                QVERIFY2(exit == 1, qPrintable(fault + QStringLiteral(" exit %1: ").arg(exit) +
+                                               QString::fromLocal8Bit(output)));
+                QVERIFY2(folder.readSettings() == usedFile(), qPrintable(fault));
+                QVERIFY2(leftovers(folder.path()).isEmpty(), qPrintable(fault));
+                ++injected;
+            }
+        }
+        QVERIFY(injected >= 12);
+    }
+
+    void aFullFileSystemLeavesTheFileUntouched() {
+        SmallFileSystem disk;
+        if (!disk.mounted()) QSKIP("mounting a small file system needs root");
+        TestAppFolder folder(disk.path());
+        folder.writeSettings(usedFile());
+        disk.fill();
+        try {
+            P::WriteRecords(recordsA());
+            QFAIL("a save on a full disk reported success");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.code(), FailureCode::DiskFull);
+            QVERIFY(failure.description().contains(QStringLiteral("LOGO2.DAT")));
+        }
+        QCOMPARE(folder.readSettings(), usedFile());
+        QCOMPARE(leftovers(folder.path()), QStringList());
+        disk.release(); // once there is room again, the same save goes through
+        P::WriteRecords(recordsA());
+        QCOMPARE(folder.readSettings(), nineRecordsA() + usedFile().mid(630));
+    }
+
+    // A writable file in a folder that forbids new files is written in place; a writable
+    // folder gets the whole-file replacement (a new inode), so a crash cannot tear it.
+    void savesInAReadOnlyFolderAndAtomicallyElsewhere() {
+        SmallFileSystem disk;
+        const bool asRoot = disk.mounted();
+        TestAppFolder folder(asRoot ? disk.path() : QString());
+        folder.writeSettings(usedFile());
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(folder.settingsPath()).constData(), &before), 0);
+        P::WriteRecords({{2, WriterContents::recordB(2)}});
+        struct stat after {};
+        QCOMPARE(::stat(QFile::encodeName(folder.settingsPath()).constData(), &after), 0);
+        QVERIFY(before.st_ino != after.st_ino);
+        QByteArray expected = usedFile();
+        expected.replace(70, 70, WriterContents::recordB(2).toBytes());
+        QCOMPARE(folder.readSettings(), expected);
+
+        if (asRoot) {
+            QVERIFY(disk.makeReadOnlyWithWritable(folder.settingsPath()));
+        } else {
+            QFile::setPermissions(folder.settingsPath(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        }
+        P::WriteRecords(recordsA());
+        QCOMPARE(folder.readSettings(), nineRecordsA() + usedFile().mid(630));
+        QCOMPARE(leftovers(folder.path()), QStringList());
+        if (!asRoot)
+            QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner);
+    }
+
+    void leftoverTemporaryFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind"); // file, folder, link
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("otherOwner");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("ours, fresh") << "LOGO2.DAT.saving"
+                                     << "file" << 0 << false << true;
+        QTest::newRow("earlier name, old") << "LOGO2.DAT.KjtwCn"
+                                           << "file" << 120 << false << true;
+        QTest::newRow("earlier name, fresh") << "LOGO2.DAT.KjtwCn"
+                                             << "file" << 5 << false << false;
+        QTest::newRow("other suffix") << "LOGO2.DAT.backup"
+                                      << "file" << 120 << false << false;
+        QTest::newRow("a capitalised word") << "LOGO2.DAT.Backup"
+                                            << "file" << 120 << false << false;
+        QTest::newRow("digits and capitals") << "LOGO2.DAT.X4Z9QA"
+                                             << "file" << 120 << false << true;
+        QTest::newRow("five letters") << "LOGO2.DAT.Kjtwx"
+                                      << "file" << 120 << false << false;
+        QTest::newRow("a folder") << "LOGO2.DAT.saving"
+                                  << "folder" << 120 << false << false;
+        QTest::newRow("a link") << "LOGO2.DAT.saving"
+                                << "link" << 120 << false << false;
+        QTest::newRow("another user's") << "LOGO2.DAT.saving"
+                                        << "file" << 120 << true << false;
+    }
+
+    void leftoverTemporaryFiles() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, otherOwner);
+        QFETCH(bool, removed);
+        if (otherOwner && ::geteuid() != 0) QSKIP("giving a file to another user needs root");
+        TestAppFolder folder;
+        folder.writeSettings(usedFile());
+        const QString path = folder.path() + QLatin1Char('/') + name;
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(path));
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(QFile::link(folder.settingsPath(), path));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("half a save");
+            file.flush();
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                             QFileDevice::FileModificationTime);
+            file.close();
+            if (otherOwner) QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        }
+        QCOMPARE(P::RemoveLeftoverTemporaryFiles(folder.path()), removed ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
+        QCOMPARE(folder.readSettings(), usedFile());
     }
 };
 

@@ -2,9 +2,15 @@
 
 #include "core/module1.h"
 
+#include <QDir>
 #include <QFile>
 
-TestAppFolder::TestAppFolder() {
+#include <sys/mount.h>
+#include <unistd.h>
+
+TestAppFolder::TestAppFolder(const QString& parent)
+    : m_dir(parent.isEmpty() ? QDir::tempPath() + QStringLiteral("/lumivista-test-XXXXXX")
+                             : parent + QStringLiteral("/app-XXXXXX")) {
     Module1::ResetState();
     Module1::SetApplicationFolder(m_dir.path());
 }
@@ -14,7 +20,9 @@ TestAppFolder::~TestAppFolder() {
     Module1::SetApplicationFolder(QString());
 }
 
-QString TestAppFolder::settingsPath() const { return m_dir.path() + QStringLiteral("/LOGO2.DAT"); }
+QString TestAppFolder::settingsPath() const {
+    return m_dir.path() + QStringLiteral("/LOGO2.DAT");
+}
 
 void TestAppFolder::writeSettings(const QByteArray& bytes) const {
     QFile file(settingsPath());
@@ -27,7 +35,50 @@ QByteArray TestAppFolder::readSettings() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool TestAppFolder::settingsExists() const { return QFile::exists(settingsPath()); }
+bool TestAppFolder::settingsExists() const {
+    return QFile::exists(settingsPath());
+}
+
+SmallFileSystem::SmallFileSystem() {
+    if (::geteuid() != 0) return;
+    m_mounted = ::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", 0,
+                        "size=256k,mode=0755") == 0;
+}
+
+SmallFileSystem::~SmallFileSystem() {
+    if (!m_boundFile.isEmpty()) ::umount2(QFile::encodeName(m_boundFile).constData(), MNT_DETACH);
+    if (m_mounted) ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
+}
+
+void SmallFileSystem::fill() const {
+    QFile filler(path() + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        qFatal("cannot create the filler file");
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) > 0) {
+    }
+    const QByteArray byte(1, 'f');
+    while (filler.write(byte) > 0) {
+    }
+}
+
+void SmallFileSystem::release() const {
+    QFile::remove(path() + QStringLiteral("/filler"));
+}
+
+bool SmallFileSystem::makeReadOnlyWithWritable(const QString& file) {
+    const QByteArray mountPoint = QFile::encodeName(path());
+    if (!m_mounted ||
+        ::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        return false;
+    const QString outside = m_outside.path() + QStringLiteral("/bound");
+    if (!QFile::copy(file, outside)) return false;
+    if (::mount(QFile::encodeName(outside).constData(), QFile::encodeName(file).constData(),
+                nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    m_boundFile = file;
+    return true;
+}
 
 MessageBoxRecorder::MessageBoxRecorder() {
     m_previous = setMessageBoxPresenter([this](const MessageBoxRequest& request) {
@@ -37,18 +88,19 @@ MessageBoxRecorder::MessageBoxRecorder() {
             m_actions.pop_front();
             action();
         }
-        if (m_answers.empty())
-            return defaultAnswer(request.style);
+        if (m_answers.empty()) return defaultAnswer(request.style);
         const int answer = m_answers.front();
         m_answers.pop_front();
         return answer;
     });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { setMessageBoxPresenter(std::move(m_previous)); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    setMessageBoxPresenter(std::move(m_previous));
+}
 
-QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message,
-                      int total, int last) {
+QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message, int total,
+                      int last) {
     auto le = [](int v) {
         QByteArray b(2, '\0');
         b[0] = char(v & 0xFF);

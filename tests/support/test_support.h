@@ -10,10 +10,11 @@
 #include <QTemporaryDir>
 #include <deque>
 
-// A fresh temporary application folder for the test's lifetime, with Module1 reset.
+// A fresh temporary application folder for the test's lifetime, with Module1 reset; inside
+// `parent` when given (a small file system of the test's own, say).
 class TestAppFolder {
 public:
-    TestAppFolder();
+    explicit TestAppFolder(const QString& parent = QString());
     ~TestAppFolder();
     QString path() const { return m_dir.path(); }
     QString settingsPath() const;
@@ -23,6 +24,29 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A small file system mounted for the test's lifetime (tmpfs; needs root, so a test checks
+// mounted() and skips without it). fill() takes every free byte, release() gives them back.
+class SmallFileSystem {
+public:
+    SmallFileSystem();
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_mountPoint.path(); }
+    void fill() const;
+    void release() const;
+    // Remounts it read-only, with `file` (which must exist inside it) replaced by a writable
+    // file bound in from elsewhere: a read-only folder holding a writable LOGO2.DAT.
+    bool makeReadOnlyWithWritable(const QString& file);
+
+private:
+    QTemporaryDir m_mountPoint;
+    QTemporaryDir m_outside;
+    QString m_boundFile;
+    bool m_mounted = false;
 };
 
 class MessageBoxRecorder {
@@ -35,7 +59,9 @@ public:
     void onNextBox(std::function<void()> action) { m_actions.push_back(std::move(action)); }
     const QList<MessageBoxRequest>& shown() const { return m_shown; }
     int count() const { return m_shown.size(); }
-    MessageBoxRequest last() const { return m_shown.isEmpty() ? MessageBoxRequest{} : m_shown.last(); }
+    MessageBoxRequest last() const {
+        return m_shown.isEmpty() ? MessageBoxRequest{} : m_shown.last();
+    }
     void clear() { m_shown.clear(); }
 
 private:
@@ -47,5 +73,5 @@ private:
 
 // A 70-byte record written out by hand for byte comparisons: little-endian numbers and a
 // message padded with spaces.
-QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message,
-                      int total, int last);
+QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message, int total,
+                      int last);
