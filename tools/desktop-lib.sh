@@ -7,7 +7,7 @@ start_desktop() {
   exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp 2>/dev/null & echo "pid $!")
   read -r _ xvfb <&3
   read -r display <&3
-  export DISPLAY=":$display" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=xcb
+  export DISPLAY=":$display" XDG_RUNTIME_DIR="$runtime" TMPDIR="$runtime" QT_QPA_PLATFORM=xcb
   unset WAYLAND_DISPLAY QT_SCALE_FACTOR
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!

@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
+#include "settings/settings_file.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -136,12 +137,27 @@ void Form1::SetEndProgram(std::function<void()> endProgram) { g_endProgram = std
 bool Form1::Form_Load() {
     using namespace Module1;
     // 1. One instance per user; the running one is left alone.
-    m_instanceLock = std::make_unique<SingleInstanceLock>(
-        g_lockPathOverride.isEmpty() ? SingleInstanceLock::DefaultPath() : g_lockPathOverride);
-    if (m_instanceLock->state() == SingleInstanceLock::State::HeldByOther) {
+    m_instanceLock =
+        g_lockPathOverride.isEmpty()
+            ? std::make_unique<SingleInstanceLock>(
+                  SingleInstanceLock::DefaultPaths(ApplicationFolder()),
+                  SingleInstanceLock::DefaultFallbacks)
+            : std::make_unique<SingleInstanceLock>(g_lockPathOverride);
+    switch (m_instanceLock->state()) {
+    case SingleInstanceLock::State::Acquired:
+        break;
+    case SingleInstanceLock::State::HeldByOther:
         m_instanceLock.reset();
         MsgBox(QStringLiteral("Lumivista is already opened."), MsgStyle::OkOnly,
                QStringLiteral("Lumivista"));
+        return false;
+    case SingleInstanceLock::State::Unavailable:
+        // Two copies would overwrite each other's settings and minutes: better not to start.
+        m_instanceLock.reset();
+        MsgBox(QStringLiteral("Lumivista cannot start: it found no private folder for its lock "
+                              "file (XDG_RUNTIME_DIR, /tmp or its own folder), so it cannot make "
+                              "sure that it runs only once."),
+               MsgStyle::Exclamation, QStringLiteral("Lumivista"));
         return false;
     }
     // The waiting timers are enabled by design: they run from the moment the window loads.
@@ -165,6 +181,9 @@ bool Form1::Form_Load() {
         SetHeight(m_image2Height);             // 10
         m_contentWidth = Int16::fromDouble(m_image2Width);
         SetWidth(m_contentWidth);
+        // Saves interrupted by a crash may have left a temporary file; none can be under way
+        // now that this process holds the instance lock.
+        SettingsFileProtocol::RemoveLeftoverTemporaryFiles();
         LoadSettingsFile();                    // 11
         for (int i = 0; i < ExerciseCount; ++i) { // 12
             Timer1(i).setInterval(10000);

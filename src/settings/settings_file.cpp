@@ -276,31 +276,32 @@ qint64 Length() {
 }
 
 namespace {
-// Earlier versions left "LOGO2.DAT." and six random letters and digits. A word a person would
-// choose ("backup", "Backup", "OLDONE") is never taken for one of them.
-bool isEarlierTemporaryName(const QString& name) {
-    static const QRegularExpression pattern(QStringLiteral("^LOGO2\\.DAT\\.([A-Za-z0-9]{6})$"));
-    const QRegularExpressionMatch match = pattern.match(name);
-    if (!match.hasMatch()) return false;
-    const QString suffix = match.captured(1);
-    const bool hasDigit = suffix.contains(QRegularExpression(QStringLiteral("[0-9]")));
-    const bool hasLower = suffix.contains(QRegularExpression(QStringLiteral("[a-z]")));
-    const bool hasUpper = suffix.contains(QRegularExpression(QStringLiteral("[A-Z]")));
-    const bool capitalisedWord =
-        suffix.contains(QRegularExpression(QStringLiteral("^[A-Z][a-z]{5}$")));
-    return int(hasDigit) + int(hasLower) + int(hasUpper) >= 2 && !capitalisedWord;
+// Earlier versions left the file's name, a dot and six random letters and digits. A word a
+// person would choose ("backup", "Backup", "OLDONE") is never taken for one of them.
+bool isEarlierTemporaryName(const QString& name, const QString& fileName) {
+    if (name.size() != fileName.size() + 7 || !name.startsWith(fileName + QLatin1Char('.')))
+        return false;
+    const QString suffix = name.right(6);
+    static const QRegularExpression letters(QStringLiteral("^[A-Za-z0-9]{6}$"));
+    static const QRegularExpression capitalisedWord(QStringLiteral("^[A-Z][a-z]{5}$"));
+    if (!letters.match(suffix).hasMatch() || capitalisedWord.match(suffix).hasMatch()) return false;
+    int kinds = 0;
+    for (const char* kind : {"[0-9]", "[a-z]", "[A-Z]"})
+        kinds += suffix.contains(QRegularExpression(QLatin1String(kind))) ? 1 : 0;
+    return kinds >= 2;
 }
 } // namespace
 
-int RemoveLeftoverTemporaryFiles(const QString& folder) {
-    const QString current = QLatin1String(FileName) + QLatin1String(TemporarySuffix);
+int RemoveLeftoverTemporaryFiles() {
+    const QFileInfo target(writeTarget(currentPath()));
+    const QString folder = target.absolutePath();
+    const QString current = target.fileName() + QLatin1String(TemporarySuffix);
     int removed = 0;
-    const QStringList names =
-        QDir(folder).entryList({QLatin1String(FileName) + QStringLiteral(".*")},
-                               QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = QDir(folder).entryList({target.fileName() + QStringLiteral(".*")},
+                                                     QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const bool ours = name == current;
-        if (!ours && !isEarlierTemporaryName(name)) continue;
+        if (!ours && !isEarlierTemporaryName(name, target.fileName())) continue;
         const QByteArray path = native(folder + QLatin1Char('/') + name);
         struct stat info {};
         if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||

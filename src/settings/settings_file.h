@@ -50,8 +50,8 @@ bool IsOpen();
 // Length of the file in bytes, 0 when there is none; throws Failure when it cannot be read.
 qint64 Length();
 
-// Removes what interrupted saves left in the folder: our regular files named like our
-// temporary files, and only those owned by this user. Returns how many were removed.
-int RemoveLeftoverTemporaryFiles(const QString& folder);
+// Removes what interrupted saves left beside the file (beside its target, for a link): regular
+// files named like our temporary files and owned by this user. Returns how many it removed.
+int RemoveLeftoverTemporaryFiles();
 
 } // namespace SettingsFileProtocol

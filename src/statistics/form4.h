@@ -58,6 +58,7 @@ private:
     QChar m_activityFirstChar;
     std::int16_t ActivityNumber = 0;
     bool m_fileLoaded = false;
+    QString m_loadFailure; // why the load failed, in words
 };
 
 // The popup menu's Statistics command: loads Form4 if it is not loaded (Form_Load runs), then

@@ -7,6 +7,10 @@
 #include <QApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Module1;
 
@@ -150,6 +154,124 @@ private slots:
         rig.make();
         QVERIFY(rig.form->Form_Load());
         QCOMPARE(rig.boxes.count(), 0);
+    }
+
+    // What another user prepared (or anyone could have) is passed over: it neither blocks
+    // the start nor holds our lock, which is taken in our own place instead.
+    void lockTrustsOnlyWhatIsOurs_data() {
+        QTest::addColumn<QString>("prepared");
+        QTest::addColumn<bool>("needsRoot");
+        QTest::newRow("another user's folder, held by them") << "foreign folder" << true;
+        QTest::newRow("another user's file in our folder") << "foreign file" << true;
+        QTest::newRow("a folder anyone can write") << "open folder" << false;
+        QTest::newRow("a link in place of the folder") << "linked folder" << false;
+        QTest::newRow("a link in place of the file") << "linked file" << false;
+        QTest::newRow("a folder that cannot be made") << "under a file" << false;
+    }
+
+    void lockTrustsOnlyWhatIsOurs() {
+        QFETCH(QString, prepared);
+        QFETCH(bool, needsRoot);
+        if (needsRoot && ::geteuid() != 0)
+            QSKIP("preparing files of another user needs root");
+        QTemporaryDir scratch;
+        const QString foreign = scratch.path() + QStringLiteral("/foreign");
+        QString lockPath = foreign + QStringLiteral("/lumivista.lock");
+        const QByteArray folder = QFile::encodeName(foreign), file = QFile::encodeName(lockPath);
+        QProcess holder;
+        if (prepared == QLatin1String("under a file")) {
+            QFile plain(foreign);
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+        } else if (prepared == QLatin1String("linked folder")) {
+            QVERIFY(QDir().mkdir(scratch.path() + QStringLiteral("/elsewhere")));
+            QVERIFY(QFile::link(scratch.path() + QStringLiteral("/elsewhere"), foreign));
+        } else {
+            QVERIFY(QDir().mkdir(foreign));
+            if (prepared == QLatin1String("linked file")) {
+                QVERIFY(QFile::link(scratch.path() + QStringLiteral("/target"), lockPath));
+            } else {
+                QFile lock(lockPath);
+                QVERIFY(lock.open(QIODevice::WriteOnly));
+            }
+            if (prepared == QLatin1String("open folder"))
+                QCOMPARE(::chmod(folder.constData(), 0777), 0);
+            if (prepared == QLatin1String("foreign file"))
+                QCOMPARE(::chown(file.constData(), 65534, 65534), 0);
+            if (prepared == QLatin1String("foreign folder")) {
+                QCOMPARE(::chown(file.constData(), 65534, 65534), 0);
+                QCOMPARE(::chown(folder.constData(), 65534, 65534), 0);
+                QCOMPARE(::chmod(scratch.path().toLocal8Bit().constData(), 0755), 0);
+                // Their own program holds their lock file.
+                const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+                const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+                if (!setpriv.isEmpty() && !flock.isEmpty()) {
+                    holder.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                           QStringLiteral("--clear-groups"), flock,
+                                           QStringLiteral("-F"), lockPath, QStringLiteral("sleep"),
+                                           QStringLiteral("60")});
+                    QVERIFY(holder.waitForStarted());
+                    auto heldByThem = [&] {
+                        const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+                        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+                        ::close(fd);
+                        return held;
+                    };
+                    QTRY_VERIFY(heldByThem());
+                }
+            }
+        }
+        const QString own = scratch.path() + QStringLiteral("/own/lumivista.lock");
+        {
+            SingleInstanceLock first({lockPath, own});
+            QCOMPARE(first.state(), SingleInstanceLock::State::Acquired);
+            QCOMPARE(first.heldPaths(), QStringList{own});
+            SingleInstanceLock second({lockPath, own});
+            QCOMPARE(second.state(), SingleInstanceLock::State::HeldByOther);
+        }
+        // Nowhere to lock at all: the program does not start unguarded.
+        CoreRig rig;
+        Form1::SetInstanceLockPath(lockPath);
+        rig.make();
+        QVERIFY(!rig.form->Form_Load());
+        QVERIFY(rig.boxes.last().text.startsWith(QStringLiteral("Lumivista cannot start")));
+        QVERIFY(!rig.form->isVisible());
+        holder.kill();
+        holder.waitForFinished();
+    }
+
+    // Two starts agree whatever places each can use, as long as one place is common; the
+    // application folder serves only when no private folder exists.
+    void lockAgreesAcrossEnvironments() {
+        QTemporaryDir scratch;
+        const QString unusable = scratch.path() + QStringLiteral("/file/lumivista.lock");
+        QFile plain(scratch.path() + QStringLiteral("/file"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        const QString runtime = scratch.path() + QStringLiteral("/runtime/lumivista.lock");
+        const QString tmp = scratch.path() + QStringLiteral("/tmp/lumivista.lock");
+        const QString app = scratch.path() + QStringLiteral("/app/.lumivista.lock");
+        SingleInstanceLock withRuntime({runtime, tmp, app}, 1);
+        QCOMPARE(withRuntime.heldPaths(), (QStringList{runtime, tmp}));
+        QCOMPARE(SingleInstanceLock({unusable, tmp, app}, 1).state(),
+                 SingleInstanceLock::State::HeldByOther);
+        QCOMPARE(SingleInstanceLock({tmp}).state(), SingleInstanceLock::State::HeldByOther);
+
+        SingleInstanceLock onlyFallback({unusable, unusable, app}, 1);
+        QCOMPARE(onlyFallback.heldPaths(), QStringList{app});
+        QCOMPARE(SingleInstanceLock({unusable, unusable, app}, 1).state(),
+                 SingleInstanceLock::State::HeldByOther);
+
+        const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.path()));
+        const QStringList defaults = SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app"));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const int withoutRuntime = SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app")).size();
+        if (!runtimeBefore.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", runtimeBefore);
+        const QString uid = QString::number(::geteuid());
+        QCOMPARE(defaults, (QStringList{scratch.path() + QStringLiteral("/lumivista.lock"),
+                                        QDir::tempPath() + QStringLiteral("/lumivista-%1/lumivista.lock").arg(uid),
+                                        QStringLiteral("/opt/app/.lumivista-%1.lock").arg(uid)}));
+        QCOMPARE(withoutRuntime, 2);
     }
 
     void placementFigures_data() {

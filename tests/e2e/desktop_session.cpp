@@ -125,12 +125,13 @@ QByteArray DesktopSession::readSettings() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QProcess* DesktopSession::launch() {
+QProcess* DesktopSession::launch(const QString& runtimeDir) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
+    env.insert(QStringLiteral("TMPDIR"), m_runtime.path()); // this session's own lock places
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
     process->setProcessEnvironment(env);

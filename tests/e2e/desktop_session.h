@@ -25,7 +25,8 @@ public:
     QByteArray readSettings() const;
 
     // Starts build/app/lumivista from the private folder; returns the process.
-    QProcess* launch();
+    // Starts the program; `runtimeDir` stands in for the session's XDG_RUNTIME_DIR when given.
+    QProcess* launch(const QString& runtimeDir = QString());
     // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
     QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
 

@@ -101,6 +101,16 @@ private slots:
         QVERIFY(second->waitForFinished(5000));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(r.program->state(), QProcess::Running);
+
+        // A start whose runtime folder cannot be used still finds the running one.
+        QProcess* third = r.desktop->launch(QStringLiteral("/dev/null/runtime"));
+        const QString thirdBox = r.desktop->waitForWindowOf(third->processId());
+        QVERIFY(!thirdBox.isEmpty());
+        r.desktop->x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"),
+                                                 QStringLiteral("--sync"), thirdBox});
+        r.desktop->key(QStringLiteral("Return"));
+        QVERIFY(third->waitForFinished(5000));
+        QCOMPARE(r.program->state(), QProcess::Running);
         QCOMPARE(r.desktop->geometry(r.logo), QRect(1344, 950, 87, 37));
     }
 

@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
     const QString mode = app.arguments().value(2);
     Module1::SetApplicationFolder(folder);
     if (mode == QLatin1String("start-up")) {
-        printLine(SettingsFileProtocol::RemoveLeftoverTemporaryFiles(folder));
+        printLine(SettingsFileProtocol::RemoveLeftoverTemporaryFiles());
         return 0;
     }
     try {

@@ -434,7 +434,7 @@ private slots:
             file.close();
             if (otherOwner) QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
         }
-        QCOMPARE(P::RemoveLeftoverTemporaryFiles(folder.path()), removed ? 1 : 0);
+        QCOMPARE(P::RemoveLeftoverTemporaryFiles(), removed ? 1 : 0);
         QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
         QCOMPARE(folder.readSettings(), usedFile());
     }

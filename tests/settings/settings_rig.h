@@ -20,7 +20,10 @@ struct SettingsRig {
     std::unique_ptr<Form1> form1;
     bool programEnded = false;
 
-    explicit SettingsRig(const QByteArray& settings = QByteArray(), bool writeSettings = true) {
+    // `folderParent`: where the application folder is made (a test's own file system).
+    explicit SettingsRig(const QByteArray& settings = QByteArray(), bool writeSettings = true,
+                         const QString& folderParent = QString())
+        : folder(folderParent) {
         // The headless platform cannot raise, lower or grab; it says so every time.
         static const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType type, const QMessageLogContext& context, const QString& message) {

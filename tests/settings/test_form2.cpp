@@ -36,6 +36,7 @@ private slots:
     void okCutsMessagesAndDrivesCycle();
     void okRefusesValueBeyondSixteenBits();
     void okWhenFileCouldNotBeOpened();
+    void okWhenFileCannotBeWritten_data();
     void okWhenFileCannotBeWritten();
     void cancelEndsDisplaysAndRestartsCycle();
     void closeButtonActsAsCancel();
@@ -353,21 +354,54 @@ void TestForm2::okWhenFileCouldNotBeOpened() {
     QVERIFY(!Form2::Loaded());
 }
 
+void TestForm2::okWhenFileCannotBeWritten_data() {
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("a folder in its place") << false;
+    QTest::newRow("a full disk") << true;
+}
+
+// A failed save keeps the window and every edit; once the cause is mended, OK saves them.
 void TestForm2::okWhenFileCannotBeWritten() {
-    const QByteArray bytes = fullSettings();
-    SettingsRig rig(bytes);
+    QFETCH(bool, fullDisk);
+    SmallFileSystem disk;
+    if (fullDisk && !disk.mounted())
+        QSKIP("mounting a small file system needs root");
+    const QByteArray bytes = fullSettings() + QByteArray("tail");
+    SettingsRig rig(bytes, true, fullDisk ? disk.path() : QString());
     Form2* form = rig.openConfiguration();
-    // The file turns into something that cannot be read or replaced.
-    QVERIFY(QFile::remove(rig.folder.settingsPath()));
-    QVERIFY(QDir(rig.folder.path()).mkdir("LOGO2.DAT"));
+    if (fullDisk) {
+        disk.fill();
+    } else {
+        QVERIFY(QFile::remove(rig.folder.settingsPath()));
+        QVERIFY(QDir(rig.folder.path()).mkdir("LOGO2.DAT"));
+    }
     form->Text2(0)->setText("3");
+    form->Text4(8)->setText("Edited");
     form->Command1_Click();
     QCOMPARE(rig.boxes.count(), 1);
-    QVERIFY(rig.boxes.last().text.startsWith("Nothing could be saved"));
-    QVERIFY(QFileInfo(rig.folder.settingsPath()).isDir());
+    QVERIFY2(rig.boxes.last().text.contains(fullDisk ? "No space left on device" : "Is a directory"),
+             qPrintable(rig.boxes.last().text));
+    QCOMPARE(Form2::Loaded(), form);
+    QCOMPARE(form->Text2(0)->text(), QString("3"));
+    QCOMPARE(form->Text4(8)->text(), QString("Edited"));
+    QVERIFY(!rig.anyWaitingTimer()); // still configuring: the cycle waits as it did
+    QCOMPARE(int(Module1::ExerciseFrequency[0]), 100);
+    if (fullDisk) {
+        QCOMPARE(rig.folder.readSettings(), bytes);
+        disk.release();
+    } else {
+        QVERIFY(QDir(rig.folder.path()).rmdir("LOGO2.DAT"));
+        rig.folder.writeSettings(bytes);
+    }
+
+    form->Command1_Click();
+    QCOMPARE(rig.boxes.count(), 1);
+    QVERIFY(!Form2::Loaded());
     QVERIFY(rig.allWaitingTimers());
-    QCOMPARE(int(Module1::ExerciseFrequency[0]), 100); // the cycle keeps its settings
-    QVERIFY(!SettingsFileProtocol::IsOpen());
+    QCOMPARE(int(Module1::ExerciseFrequency[0]), 3);
+    const QByteArray saved = rig.folder.readSettings();
+    QCOMPARE(saved.mid(8 * 70 + 6, 6), QByteArray("Edited"));
+    QCOMPARE(saved.mid(630), QByteArray("tail"));
 }
 
 void TestForm2::cancelEndsDisplaysAndRestartsCycle() {

@@ -477,7 +477,9 @@ private slots:
         reset(f, QStringLiteral("3. Blinking"));
         QCOMPARE(m_boxes->count(), 3);
         for (int k = 1; k < 3; ++k)
-            QVERIFY(m_boxes->shown()[k].text.contains(QStringLiteral("could not be opened")));
+            QVERIFY(m_boxes->shown()[k].text.contains(
+                QStringLiteral("could not be opened (Path/File access error (LOGO2.DAT: Is a "
+                               "directory))")));
         QCOMPARE(f->lblJour[2]->text(), QStringLiteral("0"));
         QCOMPARE(f->lblTot[2]->text(), QStringLiteral("0"));
         QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
@@ -488,23 +490,48 @@ private slots:
         QTRY_VERIFY(guard.isNull());
     }
 
+    void failedWriteLeavesTheFiguresAlone_data() {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder in its place") << false << "LOGO2.DAT: Is a directory";
+        QTest::newRow("a full disk") << true << "LOGO2.DAT: No space left on device";
+    }
+
     void failedWriteLeavesTheFiguresAlone() {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, reason);
+        SmallFileSystem disk;
+        if (fullDisk && !disk.mounted())
+            QSKIP("mounting a small file system needs root");
+        if (fullDisk) {
+            m_folder.reset(); // one application folder at a time
+            m_folder = std::make_unique<TestAppFolder>(disk.path());
+        }
         m_folder->writeSettings(sampleFile());
         Form4* f = open();
-        // The file turns into something that cannot be read while the window is open.
-        QVERIFY(QFile::remove(m_folder->settingsPath()));
-        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("LOGO2.DAT")));
+        if (fullDisk) {
+            disk.fill();
+        } else { // the file turns into something that cannot be read while the window is open
+            QVERIFY(QFile::remove(m_folder->settingsPath()));
+            QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("LOGO2.DAT")));
+        }
         enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
         reset(f, QStringLiteral("4. Looking"));
         QCOMPARE(m_boxes->count(), 2);
         QVERIFY(m_boxes->shown()[0].title.endsWith(QStringLiteral(" in cmdOK_Click method!")));
         QVERIFY(m_boxes->shown()[1].title.endsWith(QStringLiteral(" in cmdMAZ_Click method!")));
+        QVERIFY2(m_boxes->shown()[0].text.contains(reason), qPrintable(m_boxes->shown()[0].text));
         QCOMPARE(f->lblJour[2]->text(), QStringLiteral("0"));
         QCOMPARE(f->lblTot[2]->text(), QStringLiteral("7"));
         QCOMPARE(f->lblTot[3]->text(), QStringLiteral("1234"));
         QCOMPARE(int(ExerciseTotalMinutes[2]), 7);
         QCOMPARE(int(ExerciseTotalMinutes[3]), 1234);
         QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
+        if (fullDisk) {
+            QCOMPARE(m_folder->readSettings(), sampleFile());
+            delete StatisticsWindow();
+            m_folder.reset(); // before its file system goes
+        }
     }
 
     // Statistics first, configuration second: the configuration's opening takes the shared
