@@ -56,7 +56,8 @@ constexpr const char* kBuiltInTiming = "10";
 // The exercise's small picture; a plain frame stands in while a picture is missing.
 QPixmap exercisePicture(int index, const QSize& size, qreal ratio) {
     const QString path = QStringLiteral(":/pictures/exercise_%1.png").arg(index);
-    if (QFile::exists(path)) return QIcon(path).pixmap(size, ratio);
+    if (QFile::exists(path))
+        return QIcon(path).pixmap(size, ratio);
     QPixmap placeholder(size * ratio);
     placeholder.setDevicePixelRatio(ratio);
     placeholder.fill(QColor(0xE0, 0xE0, 0xE0));
@@ -66,14 +67,10 @@ QPixmap exercisePicture(int index, const QSize& size, qreal ratio) {
     return placeholder;
 }
 
-QString exerciseName(int row) {
-    return QLatin1String(Module1::ExerciseNames[row]);
-}
+QString exerciseName(int row) { return QLatin1String(Module1::ExerciseNames[row]); }
 } // namespace
 
-Form2* Form2::Loaded() {
-    return g_instance;
-}
+Form2* Form2::Loaded() { return g_instance; }
 
 Form2* Form2::Load() {
     if (!g_instance) {
@@ -85,7 +82,8 @@ Form2* Form2::Load() {
 
 void Form2::Unload() {
     Form2* form = g_instance;
-    if (!form) return;
+    if (!form)
+        return;
     g_instance = nullptr;
     form->m_unloading = true;
     form->hide();
@@ -103,7 +101,8 @@ Form2::Form2() : QWidget(nullptr) {
 }
 
 Form2::~Form2() {
-    if (g_instance == this) g_instance = nullptr;
+    if (g_instance == this)
+        g_instance = nullptr;
 }
 
 void Form2::buildControls() {
@@ -117,15 +116,15 @@ void Form2::buildControls() {
 
     for (int i = 0; i < 4; ++i) {
         m_lblT[i] = new QLabel(QLatin1String(kHeaders[i]), this);
-        m_lblT[i]->setGeometry(
-            Twips::ToPixelRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
+        m_lblT[i]->setGeometry(Twips::ToPixelRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
     }
     for (int i = 0; i < Rows; ++i) {
         const int top = RowTop + RowPitch * i;
 
         m_image1[i] = new QLabel(this);
         m_image1[i]->setGeometry(Twips::ToPixelRect(120, top - 45, 375, 375));
-        m_image1[i]->setPixmap(exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
+        m_image1[i]->setPixmap(
+            exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
 
         m_lblA[i] = new QLabel(exerciseName(i), this);
         m_lblA[i]->setGeometry(Twips::ToPixelRect(600, 600 + RowPitch * i, 1275, LabelHeight));
@@ -169,14 +168,13 @@ void Form2::buildControls() {
 }
 
 void Form2::ensureControls() {
-    if (m_controlsBuilt) return;
+    if (m_controlsBuilt)
+        return;
     m_controlsBuilt = true;
     buildControls();
 }
 
-void Form2::Form_Load() {
-    m_freshlyLoaded = true;
-}
+void Form2::Form_Load() { m_freshlyLoaded = true; }
 
 void Form2::ShowModeless() {
     ensureControls();
@@ -185,19 +183,22 @@ void Form2::ShowModeless() {
         CenterForm(this);
         show();
     }
-    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
 }
 
 bool Form2::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate) Form_Activate();
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
     return handled;
 }
 
 void Form2::Form_Activate() {
-    if (!m_freshlyLoaded) return;
+    if (!m_freshlyLoaded)
+        return;
     m_freshlyLoaded = false;
     ensureControls();
     CenterForm(this);
@@ -221,7 +222,8 @@ void Form2::Form_Activate() {
     for (ConfigTextBox* box : m_text4)
         box->setCursorPosition(0);
     // The focus lands in the first box as the window activates; its text is selected then.
-    if (focusWidget() == m_text2[0]) m_text2[0]->selectAll();
+    if (focusWidget() == m_text2[0])
+        m_text2[0]->selectAll();
 }
 
 void Form2::ReadRecord(std::int16_t Num) {
@@ -270,7 +272,8 @@ bool Form2::ValidateRows() {
 }
 
 void Form2::Command1_Click() {
-    if (!ValidateRows()) return;
+    if (!ValidateRows())
+        return;
     if (m_settingsUnavailable) {
         MsgBox(QStringLiteral("Nothing could be saved: the file LOGO2.DAT could not be opened "
                               "when this window opened."),
@@ -317,7 +320,8 @@ void Form2::Command2_Click() {
         std::vector<int> ended;
         for (int i = 0; i < Rows; ++i) {
             form1->Timer1(i).setEnabled(true);
-            if (form1->Timer2(i).isEnabled()) ended.push_back(i);
+            if (form1->Timer2(i).isEnabled())
+                ended.push_back(i);
             form1->Timer2(i).setEnabled(false);
         }
         if (!ended.empty()) {
@@ -336,7 +340,8 @@ void Form2::Command2_Click() {
 
 void Form2::closeEvent(QCloseEvent* event) {
     // The title-bar close button and the window menu act as Cancel.
-    if (!m_unloading) Command2_Click();
+    if (!m_unloading)
+        Command2_Click();
     event->accept();
 }
 

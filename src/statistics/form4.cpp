@@ -23,9 +23,7 @@
 namespace {
 
 // Layout is kept in twips.
-int px(double twips) {
-    return Twips::ToPixelsX(twips);
-}
+int px(double twips) { return Twips::ToPixelsX(twips); }
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Twips::ToPixelRect(left, top, width, height));
 }
@@ -47,9 +45,9 @@ constexpr int ClientHeight = 5265;
 
 // Metric twins of the classic 8 pt dialog font, in order of preference; fontconfig falls back
 // to the desktop's sans serif when none is installed.
-const QStringList kFormFamilies = {QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
-                                   QStringLiteral("Arial"), QStringLiteral("Helvetica"),
-                                   QStringLiteral("Sans Serif")};
+const QStringList kFormFamilies = {QStringLiteral("Nimbus Sans"),
+                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                   QStringLiteral("Helvetica"), QStringLiteral("Sans Serif")};
 
 // The form's font: 11 px like the classic one, smaller only if the longest fixed-width caption
 // would otherwise be cut.
@@ -101,7 +99,8 @@ protected:
             const int to = more ? m.capturedStart() : content.size();
             const QString piece = content.mid(from, to - from);
             painter.drawText(QPointF(x, baseline), piece);
-            if (!more) break;
+            if (!more)
+                break;
             const double end = x + fm.horizontalAdvance(piece);
             x = stop < m_stops.size()
                     ? std::max(end + fm.horizontalAdvance(QLatin1Char(' ')), m_stops[stop++])
@@ -175,9 +174,10 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     }
 
     const QString header = headerText();
-    lbl4 = new HeaderLabel(
-        header, {double(px(TodayLeft) - px(HeaderLeft)), double(px(InAllLeft) - px(HeaderLeft))},
-        this);
+    lbl4 = new HeaderLabel(header,
+                           {double(px(TodayLeft) - px(HeaderLeft)),
+                            double(px(InAllLeft) - px(HeaderLeft))},
+                           this);
     lbl4->setFont(headerFont());
     place(lbl4, HeaderLeft, 1200, HeaderWidth, 330);
 
@@ -232,7 +232,8 @@ void Form4::Form_Load() {
 }
 
 bool Form4::RefuseWithoutFile() {
-    if (m_fileLoaded) return false;
+    if (m_fileLoaded)
+        return false;
     MsgBox(QStringLiteral("The file LOGO2.DAT could not be opened (%1), so nothing can be "
                           "recorded.\nClose this window and open it again from the menu.")
                .arg(m_loadFailure),
@@ -265,7 +266,8 @@ void Form4::RefuseMinutes() {
 
 void Form4::cmdOK_Click() {
     using namespace Module1;
-    if (RefuseWithoutFile() || !SelectActivity()) return;
+    if (RefuseWithoutFile() || !SelectActivity())
+        return;
     const int n = ActivityNumber;
     const auto minutes = StatisticsEntry::ConvertMinutes(txtMinPasses->text());
     if (!minutes) {
@@ -302,7 +304,8 @@ void Form4::cmdOK_Click() {
 
 void Form4::cmdMAZ_Click() {
     using namespace Module1;
-    if (RefuseWithoutFile() || !SelectActivity()) return;
+    if (RefuseWithoutFile() || !SelectActivity())
+        return;
     const int n = ActivityNumber;
     try {
         SettingsFileProtocol::Read(n);
@@ -339,6 +342,4 @@ void ShowStatisticsWindow() {
     g_instance->activateWindow();
 }
 
-Form4* StatisticsWindow() {
-    return g_instance.data();
-}
+Form4* StatisticsWindow() { return g_instance.data(); }
