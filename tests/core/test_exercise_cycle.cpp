@@ -1,6 +1,5 @@
 #include "core_rig.h"
 
-#include <QRandomGenerator>
 
 using namespace Module1;
 
@@ -286,89 +285,6 @@ private slots:
             QVERIFY(!f.AniGif(i).Visible());
         rig.clock.advance(10000); // later displays are not blocked
         QCOMPARE(f.ShownCount(), std::int16_t(3));
-    }
-
-    void invariantOverADay() {
-        CoreRig rig;
-        QRandomGenerator rng(20240611);
-        auto randomSettings = [&] {
-            std::map<int, std::pair<int, int>> s;
-            for (int i = 0; i < ExerciseCount; ++i)
-                s[i] = {rng.bounded(-2, 8), rng.bounded(-3, 40)};
-            return s;
-        };
-        rig.writeSettings(randomSettings());
-        Form1& f = rig.start();
-        qint64 nextEvent = rng.bounded(1, 600) * 1000;
-        int displaysStarted = 0, doubleClicks = 0, cancels = 0, reloads = 0;
-        std::array<bool, ExerciseCount> wasOn{};
-        int lastEvent = -1;
-        qint64 lastEventTime = 0;
-        bool narrowed = false; // a double-click narrowed the window; the next layout mends it
-        int lastDisplayed = 0;
-        const qint64 day = 24LL * 3600 * 1000;
-        while (rig.clock.now() < day) {
-            if (!rig.clock.runNextInstant(day - rig.clock.now()))
-                rig.clock.advanceTo(day);
-            if (rig.displayed() < lastDisplayed)
-                narrowed = false; // a display ended: the layout set the width
-            for (int i = 0; i < ExerciseCount; ++i) {
-                const bool on = f.Timer2(i).isEnabled();
-                if (on && !wasOn[i]) {
-                    ++displaysStarted;
-                    QVERIFY2(IsExerciseActive(i), "an inactive exercise was shown");
-                }
-                wasOn[i] = on;
-            }
-            QCOMPARE(int(f.ShownCount()), rig.displayed());
-            QVERIFY(f.ShownCount() >= 0 && f.ShownCount() <= 3);
-            if (rig.clock.now() >= nextEvent) {
-                lastEventTime = rig.clock.now();
-                lastEvent = int(rng.bounded(3));
-                switch (lastEvent) {
-                case 0:
-                    QTest::mouseDClick(rig.window(), Qt::LeftButton, {}, QPoint(20, 12));
-                    ++doubleClicks;
-                    narrowed = true;
-                    break;
-                case 1:
-                    ResetExerciseTimers();
-                    cancelConfiguration(f);
-                    ++cancels;
-                    narrowed = false;
-                    break;
-                default: // OK with new settings
-                    rig.writeSettings(randomSettings());
-                    ResetExerciseTimers();
-                    LoadSettingsFile();
-                    for (int i = 0; i < ExerciseCount; ++i)
-                        f.Timer1(i).setEnabled(true);
-                    ++reloads;
-                    narrowed = true;
-                }
-                QCOMPARE(int(f.ShownCount()), rig.displayed());
-                nextEvent = rig.clock.now() + rng.bounded(1, 1800) * 1000;
-            }
-            lastDisplayed = rig.displayed();
-            // Outside a double-click's narrowing, the window is as wide as logo and row.
-            if (!narrowed && f.Width() != Logo + Player * f.ShownCount()) {
-                QString state;
-                for (int i = 0; i < ExerciseCount; ++i)
-                    state += QStringLiteral("%1: F%2 T%3 wait %4 show %5 on %6; ")
-                                 .arg(i)
-                                 .arg(ExerciseFrequency[i])
-                                 .arg(ExerciseTiming[i])
-                                 .arg(WaitTicks[i])
-                                 .arg(ShowTicks[i])
-                                 .arg(f.Timer2(i).isEnabled());
-                qWarning() << "at" << rig.clock.now() << "width" << f.Width() << "shown" << f.ShownCount()
-                           << "last event" << lastEvent << "at" << lastEventTime << state;
-                QFAIL("width");
-            }
-        }
-        QCOMPARE(rig.boxes.count(), 0);
-        QVERIFY(displaysStarted > 100);
-        QVERIFY(doubleClicks > 5 && cancels > 5 && reloads > 5);
     }
 };
 
