@@ -1,6 +1,5 @@
 #include "core_rig.h"
 
-
 using namespace Module1;
 
 namespace {
