@@ -11,7 +11,7 @@ jobs=$(nproc)
 echo "== build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
-(cd build && ctest --output-on-failure --timeout 600)
+(cd build && ctest --output-on-failure --timeout 600 -LE crash)
 
 echo "== sanitizers =="
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -20,7 +20,7 @@ cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd build-asan && ctest --output-on-failure --timeout 600 -LE 'webengine|e2e')
+(cd build-asan && ctest --output-on-failure --timeout 600 -LE 'webengine|e2e|crash')
 
 echo "== fuzzing =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -354,8 +354,7 @@ private slots:
     // folder gets the whole-file replacement (a new inode), so a crash cannot tear it.
     void savesInAReadOnlyFolderAndAtomicallyElsewhere() {
         SmallFileSystem disk;
-        const bool asRoot = disk.mounted();
-        TestAppFolder folder(asRoot ? disk.path() : QString());
+        TestAppFolder folder(disk.mounted() ? disk.path() : QString());
         folder.writeSettings(usedFile());
         struct stat before {};
         QCOMPARE(::stat(QFile::encodeName(folder.settingsPath()).constData(), &before), 0);
@@ -367,19 +366,10 @@ private slots:
         expected.replace(70, 70, WriterContents::recordB(2).toBytes());
         QCOMPARE(folder.readSettings(), expected);
 
-        if (asRoot) {
-            QVERIFY(disk.makeReadOnlyWithWritable(folder.settingsPath()));
-        } else {
-            QFile::setPermissions(folder.settingsPath(),
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        }
+        QVERIFY(forbidNewFilesInFolder(disk, folder));
         P::WriteRecords(recordsA());
         QCOMPARE(folder.readSettings(), nineRecordsA() + usedFile().mid(630));
         QCOMPARE(leftovers(folder.path()), QStringList());
-        if (!asRoot)
-            QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ExeOwner);
     }
 
     void leftoverTemporaryFiles_data() {

@@ -36,6 +36,7 @@ private slots:
     void okCutsMessagesAndDrivesCycle();
     void okRefusesValueBeyondSixteenBits();
     void okWhenFileCouldNotBeOpened();
+    void okInAFolderThatForbidsNewFiles();
     void okWhenFileCannotBeWritten_data();
     void okWhenFileCannotBeWritten();
     void cancelEndsDisplaysAndRestartsCycle();
@@ -352,6 +353,23 @@ void TestForm2::okWhenFileCouldNotBeOpened() {
     QVERIFY(QFileInfo(rig.folder.settingsPath()).isDir());
     QVERIFY(rig.allWaitingTimers());
     QVERIFY(!Form2::Loaded());
+}
+
+// An administrator's shared folder with a writable LOGO2.DAT: the records go in place.
+void TestForm2::okInAFolderThatForbidsNewFiles() {
+    SmallFileSystem disk;
+    const QByteArray bytes = fullSettings() + QByteArray("tail");
+    SettingsRig rig(bytes, true, disk.mounted() ? disk.path() : QString());
+    if (!forbidNewFilesInFolder(disk, rig.folder))
+        QSKIP("needs root (a read-only mount) or a user whom permissions bind");
+    Form2* form = rig.openConfiguration();
+    form->Text2(4)->setText("77");
+    form->Command1_Click();
+    QCOMPARE(rig.boxes.count(), 0);
+    QVERIFY(!Form2::Loaded());
+    QByteArray expected = bytes;
+    expected.replace(4 * 70 + 2, 2, QByteArray::fromHex("4d00"));
+    QCOMPARE(rig.folder.readSettings().toHex(), expected.toHex());
 }
 
 void TestForm2::okWhenFileCannotBeWritten_data() {

@@ -490,6 +490,26 @@ private slots:
         QTRY_VERIFY(guard.isNull());
     }
 
+    // A writable LOGO2.DAT in a folder that forbids new files: entries and resets still land.
+    void entriesInAFolderThatForbidsNewFiles() {
+        SmallFileSystem disk;
+        m_folder.reset(); // one application folder at a time
+        m_folder = std::make_unique<TestAppFolder>(disk.mounted() ? disk.path() : QString());
+        m_folder->writeSettings(sampleFile());
+        if (!forbidNewFilesInFolder(disk, *m_folder))
+            QSKIP("needs root (a read-only mount) or a user whom permissions bind");
+        Form4* f = open();
+        enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
+        reset(f, QStringLiteral("5. Walking"));
+        QCOMPARE(m_boxes->count(), 0);
+        QByteArray expected = sampleFile();
+        expected.replace(2 * 70, 70, recordOf(2, 22, 15));
+        expected.replace(4 * 70, 70, recordOf(4, 0, 1));
+        QCOMPARE(m_folder->readSettings().toHex(), expected.toHex());
+        delete StatisticsWindow();
+        m_folder.reset(); // before its file system goes
+    }
+
     void failedWriteLeavesTheFiguresAlone_data() {
         QTest::addColumn<bool>("fullDisk");
         QTest::addColumn<QString>("reason");

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -16,6 +17,9 @@ TestAppFolder::TestAppFolder(const QString& parent)
 }
 
 TestAppFolder::~TestAppFolder() {
+    // A test may have taken the write permission away; the folder must still go.
+    QFile::setPermissions(m_dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     Module1::ResetState();
     Module1::SetApplicationFolder(QString());
 }
@@ -46,7 +50,8 @@ SmallFileSystem::SmallFileSystem() {
 }
 
 SmallFileSystem::~SmallFileSystem() {
-    if (!m_boundFile.isEmpty()) ::umount2(QFile::encodeName(m_boundFile).constData(), MNT_DETACH);
+    for (const QString& bind : m_binds)
+        ::umount2(QFile::encodeName(bind).constData(), MNT_DETACH);
     if (m_mounted) ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
 }
 
@@ -67,17 +72,31 @@ void SmallFileSystem::release() const {
 }
 
 bool SmallFileSystem::makeReadOnlyWithWritable(const QString& file) {
-    const QByteArray mountPoint = QFile::encodeName(path());
-    if (!m_mounted ||
-        ::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-        return false;
+    // A read-only bind of the folder over itself (files already open there stay writable
+    // through the mount below it), then the writable copy bound over the file.
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
     const QString outside = m_outside.path() + QStringLiteral("/bound");
-    if (!QFile::copy(file, outside)) return false;
-    if (::mount(QFile::encodeName(outside).constData(), QFile::encodeName(file).constData(),
+    if (!m_mounted || !QFile::copy(file, outside) ||
+        ::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    m_binds.prepend(QString::fromLocal8Bit(folder));
+    if (::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                nullptr) != 0 ||
+        ::mount(QFile::encodeName(outside).constData(), QFile::encodeName(file).constData(),
                 nullptr, MS_BIND, nullptr) != 0)
         return false;
-    m_boundFile = file;
+    m_binds.prepend(file);
     return true;
+}
+
+bool forbidNewFilesInFolder(SmallFileSystem& disk, const TestAppFolder& folder) {
+    if (disk.mounted())
+        return disk.makeReadOnlyWithWritable(folder.settingsPath());
+    if (::geteuid() == 0)
+        return false;
+    return QFile::setPermissions(folder.settingsPath(),
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+           QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 }
 
 MessageBoxRecorder::MessageBoxRecorder() {

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
 
@@ -45,9 +46,14 @@ public:
 private:
     QTemporaryDir m_mountPoint;
     QTemporaryDir m_outside;
-    QString m_boundFile;
+    QStringList m_binds; // innermost first
     bool m_mounted = false;
 };
+
+// Makes the application folder forbid new files while its LOGO2.DAT stays writable: on `disk`,
+// read-only with the file bound in, when it is mounted (the folder must live on it); otherwise
+// by permissions (which root would ignore). Returns false when neither can be done.
+bool forbidNewFilesInFolder(SmallFileSystem& disk, const TestAppFolder& folder);
 
 class MessageBoxRecorder {
 public:
