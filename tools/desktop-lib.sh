@@ -45,9 +45,7 @@ set_record_numbers() { # file record frequency timing
     dd of="$1" bs=1 seek=$(( ($2 - 1) * 70 + 2 )) conv=notrunc status=none
 }
 
-# Waits for a visible window of the process and prints its id.
+# Waits (10 s at most) for a visible window of the process and prints its id.
 wait_window_of() {
-  local id
-  until id=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; do :; done
-  echo "$id"
+  timeout 10 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
 }
