@@ -8,8 +8,13 @@
 #include "platform/single_instance.h"
 #include "platform/twips.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -30,6 +35,12 @@ class LogoImage : public QWidget {
 public:
     explicit LogoImage(Form1* form) : QWidget(form), m_form(form), m_dragger(form) {
         m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
+        // The keyboard reaches every command of the logo once the window has the focus.
+        setFocusPolicy(Qt::StrongFocus);
+        setAccessibleName(QStringLiteral("Lumivista"));
+        setAccessibleDescription(
+            QStringLiteral("The Lumivista logo. Enter opens the configuration; the Menu key or "
+                           "Shift+F10 opens the menu."));
     }
     FormDragger& dragger() { return m_dragger; }
 
@@ -70,6 +81,25 @@ protected:
 
     void mouseReleaseEvent(QMouseEvent*) override { m_dragger.released(); }
 
+    void keyPressEvent(QKeyEvent* event) override {
+        const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+        if ((event->key() == Qt::Key_Menu && mods == Qt::NoModifier) ||
+            (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+            openMenuAtLogo();
+        } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                   mods == Qt::NoModifier) {
+            m_dragger.cancel();
+            m_form->logoDoubleClicked(); // the same path as a double-click
+        } else {
+            QWidget::keyPressEvent(event);
+        }
+    }
+
+    // The window system turns the Menu key into a context menu request as well.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (event->reason() == QContextMenuEvent::Keyboard) openMenuAtLogo();
+    }
+
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         m_dragger.cancel();
         if (event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton)
@@ -77,20 +107,78 @@ protected:
     }
 
 private:
+    void openMenuAtLogo() {
+        m_dragger.cancel();
+        // One menu per request, whether the key press or the context menu event comes first.
+        for (QMenu* open : m_form->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+            if (open->isVisible()) return;
+        if (m_form->hooks.popupMenu) m_form->hooks.popupMenu(mapToGlobal(rect().center()));
+    }
+
     Form1* m_form;
     FormDragger m_dragger;
     QPixmap m_logo;
 };
 
+namespace {
+// The floating window as screen readers see it: its own controls, and the popup menu while
+// it is open. Qt leaves popups out of the application's windows and menus out of their parent
+// widget's children, so without this an open menu hangs in no tree a reader can walk.
+class Form1Accessible : public QAccessibleWidget {
+public:
+    explicit Form1Accessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Window) {}
+
+    int childCount() const override {
+        return QAccessibleWidget::childCount() + int(openMenus().size());
+    }
+    QAccessibleInterface* child(int index) const override {
+        const int own = QAccessibleWidget::childCount();
+        if (index < own) return QAccessibleWidget::child(index);
+        const QList<QMenu*> menus = openMenus();
+        return index - own < menus.size()
+                   ? QAccessible::queryAccessibleInterface(menus[index - own])
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        const int own = QAccessibleWidget::indexOfChild(child);
+        if (own >= 0) return own;
+        const int menu = openMenus().indexOf(qobject_cast<QMenu*>(child->object()));
+        return menu < 0 ? -1 : QAccessibleWidget::childCount() + menu;
+    }
+
+private:
+    QList<QMenu*> openMenus() const {
+        QList<QMenu*> menus;
+        for (QMenu* menu : widget()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+            if (menu->isVisible()) menus << menu;
+        return menus;
+    }
+};
+
+QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
+    if (auto* form = qobject_cast<Form1*>(object)) return new Form1Accessible(form);
+    return nullptr;
+}
+} // namespace
+
 Form1::Form1(TimerFactory& timers, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     g_instance = this;
+    static const bool accessibleFactory =
+        (QAccessible::installFactory(form1AccessibleFactory), true);
+    Q_UNUSED(accessibleFactory);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString());
+    setAccessibleName(QStringLiteral("Lumivista"));
 
     m_image2 = new LogoImage(this);
-    for (int i = 0; i < Module1::ExerciseCount; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         m_aniGif[i] = new AniGifPlayer(this);
+        const QString exercise = QLatin1String(Module1::ExerciseNames[i]);
+        m_aniGif[i]->setAccessibleName(exercise);
+        m_aniGif[i]->setAccessibleDescription(QStringLiteral("Animation of the ") + exercise +
+                                              QStringLiteral(" exercise"));
+    }
     m_image2->lower(); // a player placed over a shrunken logo stays visible
 
     auto guarded = [](const char* procedure, auto&& body) {

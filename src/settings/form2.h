@@ -9,6 +9,7 @@
 
 #include "settings/exercise_record.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -17,7 +18,8 @@ class ConfigTextBox;
 class Form1;
 class QAction;
 class QLabel;
-class QMenu;
+class QLineEdit;
+#include <QMenu>
 class QPushButton;
 
 class Form2 : public QWidget {
@@ -88,6 +90,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Form2();
@@ -99,6 +102,8 @@ private:
     // not and puts the focus on it.
     bool ValidateRows();
     void endWithoutSaving();
+    // The box's tooltip: what its number means, for the value it holds now.
+    static void updateMeaning(QLineEdit* box, QString (*meaning)(const QString&));
 
     std::array<QLabel*, 4> m_lblT{};
     std::array<QLabel*, Rows> m_image1{};
@@ -109,7 +114,7 @@ private:
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
 
-    QMenu* m_mnuOptions = nullptr;
+    QPointer<QMenu> m_mnuOptions; // under the floating window, which may go first
     QAction* m_mnuApropos = nullptr;
     QAction* m_mnuConfigurer = nullptr;
     QAction* m_mnuStatistiques = nullptr;

@@ -12,7 +12,11 @@
 #include <QMenu>
 
 void Form2::buildMenu() {
-    m_mnuOptions = new QMenu(QStringLiteral("&Options"), this);
+    // Owned by this window, but hung under the floating window it pops up from: screen readers
+    // find an open menu through its parent, and this window is hidden then.
+    Form1* owner = Form1::instance();
+    m_mnuOptions =
+        new QMenu(QStringLiteral("&Options"), owner ? static_cast<QWidget*>(owner) : this);
     m_mnuOptions->setObjectName(QStringLiteral("MNU_Options"));
     auto item = [this](const char* name, const char* caption, void (Form2::*command)()) {
         QAction* action = m_mnuOptions->addAction(QString::fromUtf8(caption));
@@ -37,8 +41,7 @@ void Form2::buildMenu() {
     // The mark tells the floating window's real stacking. A menu built afresh after the
     // window was closed must not claim "on top" from its definition while it is not.
     m_mnuEnArriere->setCheckable(true);
-    Form1* form1 = Form1::instance();
-    m_mnuEnArriere->setChecked(form1 ? IsTopmost(form1) : true);
+    m_mnuEnArriere->setChecked(owner ? IsTopmost(owner) : true);
 }
 
 void Form2::ConnectFloatingWindow(Form1& form1) {
