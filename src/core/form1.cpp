@@ -37,6 +37,7 @@ public:
         m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
         // The keyboard reaches every command of the logo once the window has the focus.
         setFocusPolicy(Qt::StrongFocus);
+        setObjectName(QStringLiteral("Image2"));
         setAccessibleName(QStringLiteral("Lumivista"));
         setAccessibleDescription(
             QStringLiteral("The Lumivista logo. Enter opens the configuration; the Menu key or "
@@ -157,6 +158,11 @@ private:
 
 QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
     if (auto* form = qobject_cast<Form1*>(object)) return new Form1Accessible(form);
+    // The logo and the animations are pictures, not panels.
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget && qobject_cast<Form1*>(widget->parentWidget()) &&
+        (qobject_cast<AniGifPlayer*>(widget) || widget->objectName() == QLatin1String("Image2")))
+        return new QAccessibleWidget(widget, QAccessible::Graphic);
     return nullptr;
 }
 } // namespace

@@ -18,6 +18,7 @@ void Form2::buildMenu() {
     m_mnuOptions =
         new QMenu(QStringLiteral("&Options"), owner ? static_cast<QWidget*>(owner) : this);
     m_mnuOptions->setObjectName(QStringLiteral("MNU_Options"));
+    m_mnuOptions->setAccessibleName(QStringLiteral("Options"));
     auto item = [this](const char* name, const char* caption, void (Form2::*command)()) {
         QAction* action = m_mnuOptions->addAction(QString::fromUtf8(caption));
         action->setObjectName(QLatin1String(name));
