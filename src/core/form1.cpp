@@ -9,6 +9,7 @@
 #include "platform/twips.h"
 
 #include <QAccessible>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
@@ -110,9 +111,6 @@ protected:
 private:
     void openMenuAtLogo() {
         m_dragger.cancel();
-        // One menu per request, whether the key press or the context menu event comes first.
-        for (QMenu* open : m_form->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
-            if (open->isVisible()) return;
         if (m_form->hooks.popupMenu) m_form->hooks.popupMenu(mapToGlobal(rect().center()));
     }
 
@@ -122,44 +120,45 @@ private:
 };
 
 namespace {
-// The floating window as screen readers see it: its own controls, and the popup menu while
-// it is open. Qt leaves popups out of the application's windows and menus out of their parent
-// widget's children, so without this an open menu hangs in no tree a reader can walk.
-class Form1Accessible : public QAccessibleWidget {
+// The application as screen readers see it: its shown windows, and the popup menu while it is
+// open. A menu is a window of its own, so its accessible parent is the application; but Qt
+// leaves popups out of the application's children, so a reader walking down from the
+// application never found the open menu. Windows loaded hidden (the configuration window owns
+// the menu) are left out.
+class ApplicationWithMenus : public QAccessibleApplication {
 public:
-    explicit Form1Accessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Window) {}
-
-    int childCount() const override {
-        return QAccessibleWidget::childCount() + int(openMenus().size());
-    }
-    QAccessibleInterface* child(int index) const override {
-        const int own = QAccessibleWidget::childCount();
-        if (index < own) return QAccessibleWidget::child(index);
-        const QList<QMenu*> menus = openMenus();
-        return index - own < menus.size()
-                   ? QAccessible::queryAccessibleInterface(menus[index - own])
-                   : nullptr;
-    }
+    int childCount() const override { return int(shown().size()); }
+    QAccessibleInterface* child(int index) const override { return shown().value(index); }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        const int own = QAccessibleWidget::indexOfChild(child);
-        if (own >= 0) return own;
-        const int menu = openMenus().indexOf(qobject_cast<QMenu*>(child->object()));
-        return menu < 0 ? -1 : QAccessibleWidget::childCount() + menu;
+        return shown().indexOf(const_cast<QAccessibleInterface*>(child));
     }
 
 private:
-    QList<QMenu*> openMenus() const {
-        QList<QMenu*> menus;
-        for (QMenu* menu : widget()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
-            if (menu->isVisible()) menus << menu;
-        return menus;
+    QList<QAccessibleInterface*> shown() const {
+        QList<QAccessibleInterface*> children;
+        for (int i = 0; i < QAccessibleApplication::childCount(); ++i) {
+            QAccessibleInterface* window = QAccessibleApplication::child(i);
+            if (window && !window->state().invisible) children << window;
+        }
+        // Open menus that name the application as their parent (a submenu names its menu).
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* menu = qobject_cast<QMenu*>(window);
+            if (!menu || !menu->isVisible()) continue;
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(menu);
+            if (face && face->parent() == this) children << face;
+        }
+        return children;
     }
 };
 
 QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
-    if (auto* form = qobject_cast<Form1*>(object)) return new Form1Accessible(form);
-    // The logo and the animations are pictures, not panels.
+    if (object == qApp) return new ApplicationWithMenus;
     auto* widget = qobject_cast<QWidget*>(object);
+    // The program's own windows are windows, not panels.
+    if (widget && widget->isWindow() && !qobject_cast<QMenu*>(widget) &&
+        widget->metaObject()->superClass() == &QWidget::staticMetaObject)
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    // The logo and the animations are pictures, not panels.
     if (widget && qobject_cast<Form1*>(widget->parentWidget()) &&
         (qobject_cast<AniGifPlayer*>(widget) || widget->objectName() == QLatin1String("Image2")))
         return new QAccessibleWidget(widget, QAccessible::Graphic);

@@ -103,10 +103,7 @@ Form2::Form2() : QWidget(nullptr) {
 }
 
 Form2::~Form2() {
-    if (g_instance == this)
-        g_instance = nullptr;
-    // The menu goes with this window, whichever window it hangs under.
-    delete m_mnuOptions;
+    if (g_instance == this) g_instance = nullptr;
 }
 
 void Form2::buildControls() {

@@ -9,7 +9,6 @@
 
 #include "settings/exercise_record.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -19,7 +18,7 @@ class Form1;
 class QAction;
 class QLabel;
 class QLineEdit;
-#include <QMenu>
+class QMenu;
 class QPushButton;
 
 class Form2 : public QWidget {
@@ -114,7 +113,7 @@ private:
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
 
-    QPointer<QMenu> m_mnuOptions; // under the floating window, which may go first
+    QMenu* m_mnuOptions = nullptr;
     QAction* m_mnuApropos = nullptr;
     QAction* m_mnuConfigurer = nullptr;
     QAction* m_mnuStatistiques = nullptr;

@@ -12,11 +12,7 @@
 #include <QMenu>
 
 void Form2::buildMenu() {
-    // Owned by this window, but hung under the floating window it pops up from: screen readers
-    // find an open menu through its parent, and this window is hidden then.
-    Form1* owner = Form1::instance();
-    m_mnuOptions =
-        new QMenu(QStringLiteral("&Options"), owner ? static_cast<QWidget*>(owner) : this);
+    m_mnuOptions = new QMenu(QStringLiteral("&Options"), this);
     m_mnuOptions->setObjectName(QStringLiteral("MNU_Options"));
     m_mnuOptions->setAccessibleName(QStringLiteral("Options"));
     auto item = [this](const char* name, const char* caption, void (Form2::*command)()) {
@@ -42,7 +38,8 @@ void Form2::buildMenu() {
     // The mark tells the floating window's real stacking. A menu built afresh after the
     // window was closed must not claim "on top" from its definition while it is not.
     m_mnuEnArriere->setCheckable(true);
-    m_mnuEnArriere->setChecked(owner ? IsTopmost(owner) : true);
+    Form1* form1 = Form1::instance();
+    m_mnuEnArriere->setChecked(form1 ? IsTopmost(form1) : true);
 }
 
 void Form2::ConnectFloatingWindow(Form1& form1) {
@@ -52,7 +49,10 @@ void Form2::ConnectFloatingWindow(Form1& form1) {
     form1.hooks.doubleClick = [] { Form2::Load()->ShowModeless(); };
 }
 
-void Form2::PopupMenu(const QPoint& globalPos) { m_mnuOptions->popup(globalPos); }
+void Form2::PopupMenu(const QPoint& globalPos) {
+    // One menu per request, whether the Menu key's press or its context menu event comes first.
+    if (!m_mnuOptions->isVisible()) m_mnuOptions->popup(globalPos);
+}
 
 void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }
 

@@ -233,6 +233,8 @@ private slots:
                          qPrintable(describe(control) + QStringLiteral(" has no description")));
         }
         QVERIFY(names.size() >= 3);
+        QVERIFY(QList<QAccessible::Role>({QAccessible::Window, QAccessible::Dialog})
+                    .contains(QAccessible::queryAccessibleInterface(w)->role()));
     }
 
     void namesFollowRowAndColumn_data() {
@@ -332,8 +334,14 @@ private slots:
             items << found->child(i)->text(QAccessible::Name);
         QCOMPARE(items, QStringList({"About Lumivista ...", "Configuration", "Statistics",
                                      "Back/Front", "Exit"}));
+        // Up again: the menu's parent lists it among its children, and only while it is open.
+        QAccessibleInterface* parent = found->parent();
+        QCOMPARE(parent, QAccessible::queryAccessibleInterface(qApp));
+        const int index = parent->indexOfChild(found);
+        QVERIFY(index >= 0);
+        QCOMPARE(parent->child(index), found);
         menu->hide();
-        QVERIFY(QAccessible::queryAccessibleInterface(m_rig->form1.get())->indexOfChild(found) < 0);
+        QCOMPARE(parent->indexOfChild(found), -1);
     }
 
     // Boxes named by their text are labelled by the label beside them.
