@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,10 +70,6 @@ QFont Font(int pixelSize) {
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     return font;
-}
-
-bool Installed() {
-    return QFontInfo(Font()).family() == Family();
 }
 
 bool TextFits(const QWidget* control, const QFont& font) {

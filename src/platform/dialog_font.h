@@ -20,8 +20,6 @@ inline constexpr int SmallestPixelSize = 6;
 QString Family();
 // The family at the given pixel size, other families only as fontconfig's fallback.
 QFont Font(int pixelSize = DesignPixelSize);
-// True when fontconfig gives the declared family itself.
-bool Installed();
 
 // A control that lays out its text itself tells how much room the text needs in a font.
 class SelfMeasured {
