@@ -354,12 +354,6 @@ private slots:
                 connect(socket, &QTcpSocket::readyRead, socket, [socket, &requests] {
                     const QByteArray request = socket->readAll();
                     const QString path = QString::fromLatin1(request.split(' ').value(1));
-                    if (path == QLatin1String("/favicon.ico")) {
-                        socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n"
-                                      "Connection: close\r\n\r\n");
-                        socket->disconnectFromHost();
-                        return;
-                    }
                     ++requests[path];
                     const QByteArray body = "<html><head><title>Page " + path.mid(1).toLatin1() +
                                             "</title></head><body>ok</body></html>";

@@ -341,29 +341,19 @@ private slots:
         }
     }
 
-    // The 48-px drawings serve a screen scaled twice; the 24-px ones stay as they were.
+    // A screen scaled twice gets the 48-px drawing, its silver keyed out like the 24-px one's.
     void toolbarIconsHaveTheirDoubleSize() {
         loadViewer();
         for (int k = 0; k < 6; ++k) {
-            const QString name =
-                QStringLiteral(":/pictures/tb_%1").arg(frmBrowser::ButtonKeys[k].toLower());
-            const QImage one = m_viewer->imlIcons[k].pixmap(QSize(24, 24), 1.0).toImage();
             const QImage two = m_viewer->imlIcons[k].pixmap(QSize(24, 24), 2.0).toImage();
-            QCOMPARE(one.size(), QSize(24, 24));
+            const QImage source(
+                QStringLiteral(":/pictures/tb_%1@2x.png").arg(frmBrowser::ButtonKeys[k].toLower()));
+            QCOMPARE(m_viewer->imlIcons[k].pixmap(QSize(24, 24), 1.0).size(), QSize(24, 24));
             QCOMPARE(two.size(), QSize(48, 48));
-            const QImage source(name + QStringLiteral("@2x.png"));
-            int drawn = 0;
             for (int y = 0; y < 48; ++y)
-                for (int x = 0; x < 48; ++x) {
-                    const QRgb px = two.pixel(x, y);
-                    // Silver is the mask; every other pixel is the drawing's own.
-                    QCOMPARE(qAlpha(px) == 0, source.pixel(x, y) == 0xFFC0C0C0);
-                    if (qAlpha(px)) {
-                        QCOMPARE(px | 0xFF000000, source.pixel(x, y));
-                        ++drawn;
-                    }
-                }
-            QVERIFY(drawn > 48 * 48 / 10);
+                for (int x = 0; x < 48; ++x)
+                    QCOMPARE(two.pixel(x, y),
+                             source.pixel(x, y) == 0xFFC0C0C0 ? 0u : source.pixel(x, y));
         }
     }
 };
