@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-webengine-dev libqt6webenginecore6-bin
   libgif-dev fonts-dejavu-core
+  # The windows' font, Liberation Sans: the widths their twips layouts were drawn for.
+  fonts-liberation2
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(clang libclang-rt-14-dev procps xvfb xauth openbox xdotool x11-utils wmctrl imagemagick)

@@ -1,5 +1,6 @@
 #include "core/form1.h"
 #include "info/form5.h"
+#include "platform/dialog_font.h"
 #include "platform/message_box_qt.h"
 #include "platform/timers.h"
 #include "settings/form2.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
+    DialogFont::UseEverywhere();
     InstallQtMessageBoxPresenter();
     MenuCommands::ShowStatistics = &ShowStatisticsWindow;
     MenuCommands::ShowAbout = &ShowAboutWindow;

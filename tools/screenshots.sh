@@ -31,7 +31,7 @@ shoot_window() { # title file
 }
 xdotool mousemove $((X + 40)) $((Y + 18)) click --repeat 2 --delay 80 1
 shoot_window " Lumivista: Logo Configuration Window" docs/configuration-window.png
-xdotool key --delay 60 Escape alt+F4
+xdotool key Escape # Cancel
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$logo")"
 xdotool mousemove $((X + 40)) $((Y + 18)) click 3 sleep 0.4 key s

@@ -2,6 +2,7 @@
 
 #include "platform/twips.h"
 
+#include <QFileInfo>
 #include <QMovie>
 #include <QPainter>
 
@@ -17,15 +18,27 @@ AniGifPlayer::AniGifPlayer(QWidget* parent) : QWidget(parent) {
 
 AniGifPlayer::~AniGifPlayer() = default;
 
+QString AniGifPlayer::ShownFile(const QString& path, qreal devicePixelRatio) {
+    // Qt's naming for high-dpi pictures: Blink@2x.gif beside Blink.gif.
+    if (devicePixelRatio > 1 && path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+        const QString twin = path.chopped(4) + QStringLiteral("@2x") + path.right(4);
+        if (QFileInfo::exists(twin)) return twin;
+    }
+    return path;
+}
+
 void AniGifPlayer::SetFileName(const QString& path) {
+    const QString shown = ShownFile(path, devicePixelRatioF());
     // Every waiting tick reloads all nine players. A hidden player already holding this file
     // is stopped, and starting it again begins at the first frame: no need to reopen it.
-    if (!m_visible && !m_empty && path == m_fileName && m_movie->state() == QMovie::NotRunning)
+    if (!m_visible && !m_empty && path == m_fileName && shown == m_shownFile &&
+        m_movie->state() == QMovie::NotRunning)
         return;
     // A QMovie whose file changes while it runs freezes: stop, load, then start again.
     stop();
     m_fileName = path;
-    m_movie->setFileName(path);
+    m_shownFile = shown;
+    m_movie->setFileName(shown);
     m_empty = path.isEmpty() || !m_movie->isValid();
     if (m_visible)
         start();
@@ -91,6 +104,8 @@ void AniGifPlayer::paintEvent(QPaintEvent*) {
     if (frame.isNull())
         return;
     QPainter painter(this);
+    // The @2x frames on a 2x screen map one to one onto device pixels; other sizes are
+    // scaled smoothly.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), frame);
 }

@@ -15,8 +15,12 @@ public:
     explicit AniGifPlayer(QWidget* parent = nullptr);
     ~AniGifPlayer() override;
 
+    // The path as given; on a scaled screen the file shown is its @2x twin when there is one.
     QString FileName() const { return m_fileName; }
     void SetFileName(const QString& path);
+    QString ShownFileName() const { return m_shownFile; }
+    // The file to show for a path at a device pixel ratio.
+    static QString ShownFile(const QString& path, qreal devicePixelRatio);
 
     bool Visible() const { return m_visible; }
     void SetVisible(bool visible);
@@ -47,6 +51,7 @@ private:
 
     QMovie* m_movie = nullptr;
     QString m_fileName;
+    QString m_shownFile;
     bool m_visible = false;
     bool m_empty = true;
     double m_left = 0;

@@ -9,8 +9,14 @@
 #include "platform/twips.h"
 #include "settings/settings_file.h"
 
+#include <QAccessible>
+#include <QAccessibleObject>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -31,6 +37,13 @@ class LogoImage : public QWidget {
 public:
     explicit LogoImage(Form1* form) : QWidget(form), m_form(form), m_dragger(form) {
         m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
+        // The keyboard reaches every command of the logo once the window has the focus.
+        setFocusPolicy(Qt::StrongFocus);
+        setObjectName(QStringLiteral("Image2"));
+        setAccessibleName(QStringLiteral("Lumivista"));
+        setAccessibleDescription(
+            QStringLiteral("The Lumivista logo. Enter opens the configuration; the Menu key or "
+                           "Shift+F10 opens the menu."));
     }
     FormDragger& dragger() { return m_dragger; }
 
@@ -71,6 +84,25 @@ protected:
 
     void mouseReleaseEvent(QMouseEvent*) override { m_dragger.released(); }
 
+    void keyPressEvent(QKeyEvent* event) override {
+        const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+        if ((event->key() == Qt::Key_Menu && mods == Qt::NoModifier) ||
+            (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+            openMenuAtLogo();
+        } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                   mods == Qt::NoModifier) {
+            m_dragger.cancel();
+            m_form->logoDoubleClicked(); // the same path as a double-click
+        } else {
+            QWidget::keyPressEvent(event);
+        }
+    }
+
+    // The window system turns the Menu key into a context menu request as well.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (event->reason() == QContextMenuEvent::Keyboard) openMenuAtLogo();
+    }
+
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         m_dragger.cancel();
         if (event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton)
@@ -78,20 +110,81 @@ protected:
     }
 
 private:
+    void openMenuAtLogo() {
+        m_dragger.cancel();
+        if (m_form->hooks.popupMenu) m_form->hooks.popupMenu(mapToGlobal(rect().center()));
+    }
+
     Form1* m_form;
     FormDragger m_dragger;
     QPixmap m_logo;
 };
 
+namespace {
+// The application as screen readers see it: its shown windows, and the popup menu while it is
+// open. A menu is a window of its own, so its accessible parent is the application; but Qt
+// leaves popups out of the application's children, so a reader walking down from the
+// application never found the open menu. Windows loaded hidden (the configuration window owns
+// the menu) are left out.
+class ApplicationWithMenus : public QAccessibleApplication {
+public:
+    int childCount() const override { return int(shown().size()); }
+    QAccessibleInterface* child(int index) const override { return shown().value(index); }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return shown().indexOf(const_cast<QAccessibleInterface*>(child));
+    }
+
+private:
+    QList<QAccessibleInterface*> shown() const {
+        QList<QAccessibleInterface*> children;
+        for (int i = 0; i < QAccessibleApplication::childCount(); ++i) {
+            QAccessibleInterface* window = QAccessibleApplication::child(i);
+            if (window && !window->state().invisible) children << window;
+        }
+        // Open menus that name the application as their parent (a submenu names its menu).
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* menu = qobject_cast<QMenu*>(window);
+            if (!menu || !menu->isVisible()) continue;
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(menu);
+            if (face && face->parent() == this) children << face;
+        }
+        return children;
+    }
+};
+
+QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
+    if (object == qApp) return new ApplicationWithMenus;
+    auto* widget = qobject_cast<QWidget*>(object);
+    // The program's own windows are windows, not panels.
+    if (widget && widget->isWindow() && !qobject_cast<QMenu*>(widget) &&
+        widget->metaObject()->superClass() == &QWidget::staticMetaObject)
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    // The logo and the animations are pictures, not panels.
+    if (widget && qobject_cast<Form1*>(widget->parentWidget()) &&
+        (qobject_cast<AniGifPlayer*>(widget) || widget->objectName() == QLatin1String("Image2")))
+        return new QAccessibleWidget(widget, QAccessible::Graphic);
+    return nullptr;
+}
+} // namespace
+
 Form1::Form1(TimerFactory& timers, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     g_instance = this;
+    static const bool accessibleFactory =
+        (QAccessible::installFactory(form1AccessibleFactory), true);
+    Q_UNUSED(accessibleFactory);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString());
+    setAccessibleName(QStringLiteral("Lumivista"));
 
     m_image2 = new LogoImage(this);
-    for (int i = 0; i < Module1::ExerciseCount; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         m_aniGif[i] = new AniGifPlayer(this);
+        const QString exercise = QLatin1String(Module1::ExerciseNames[i]);
+        m_aniGif[i]->setAccessibleName(exercise);
+        m_aniGif[i]->setAccessibleDescription(QStringLiteral("Animation of the ") + exercise +
+                                              QStringLiteral(" exercise"));
+    }
     m_image2->lower(); // a player placed over a shrunken logo stays visible
 
     auto guarded = [](const char* procedure, auto&& body) {

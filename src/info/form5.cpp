@@ -7,6 +7,7 @@
 #include "platform/twips.h"
 
 #include <QFile>
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
@@ -53,9 +54,24 @@ private:
 };
 
 // A command button whose caption wraps onto a second line when it is wider than the button.
-class WrappingButton : public QPushButton {
+class WrappingButton : public QPushButton, public DialogFont::SelfMeasured {
 public:
     using QPushButton::QPushButton;
+
+    QSizeF TextSize(const QFont& font) const override {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        const QFontMetricsF fm(font);
+        const QString caption = QString(text()).remove(QLatin1Char('&'));
+        const QRectF wrapped = fm.boundingRect(QRectF(0, 0, area.width(), 1e6),
+                                               Qt::AlignCenter | Qt::TextWordWrap, caption);
+        double widest = 0;
+        for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            widest = std::max(widest, fm.horizontalAdvance(word));
+        // Compared with the whole button: add back what lies outside the contents.
+        return {widest + width() - area.width(), wrapped.height() + height() - area.height()};
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -98,6 +114,9 @@ Form5::Form5(QWidget* parent)
     Picture1 = new PictureBox(QStringLiteral(":/pictures/about.png"), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(Twips::ToPixelRect(390, 2190, 3225, 1170));
+    Picture1->setAccessibleName(QStringLiteral("Picture"));
+    Picture1->setAccessibleDescription(
+        QStringLiteral("A pair of eyeglasses struck through by a large X"));
 
     Label5 = makeLabel(this, "Label5", Maker::PropertyStatement(), Twips::ToPixelRect(360, 3420, 3285, 1035));
     Label5->setWordWrap(false);
@@ -117,6 +136,8 @@ Form5::Form5(QWidget* parent)
 
     setTabOrder(cmdOK, cmd2);
     cmdOK->setFocus();
+
+    setFont(DialogFont::Fitted(InfoWindowFont(), DialogFont::FixedTextControls(this)));
 }
 
 Form5::~Form5() = default;

@@ -51,12 +51,21 @@ template <typename F> void Guarded(const char* procedure, F&& body) {
     }
 }
 
-// An icon of the image list: 24 x 24 on silver, silver being the transparent colour.
+// An icon of the image list: 24 x 24 on silver, silver being the transparent colour, with
+// its 48-px drawing for scaled screens.
 QIcon listImage(const QString& key) {
     const QString path = QStringLiteral(":/pictures/tb_%1.png").arg(key.toLower());
     QPixmap pixmap;
     if (QFile::exists(path) && pixmap.load(path)) {
         pixmap.setMask(pixmap.createMaskFromColor(QColor(0xC0, 0xC0, 0xC0), Qt::MaskInColor));
+        QIcon icon(pixmap);
+        QPixmap twice;
+        if (twice.load(QStringLiteral(":/pictures/tb_%1@2x.png").arg(key.toLower()))) {
+            twice.setMask(twice.createMaskFromColor(QColor(0xC0, 0xC0, 0xC0), Qt::MaskInColor));
+            twice.setDevicePixelRatio(2);
+            icon.addPixmap(twice);
+        }
+        return icon;
     } else {
         // Picture missing: a plain framed square, so the button is still there to click.
         pixmap = QPixmap(24, 24);
@@ -93,11 +102,13 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
     tbToolBar->setFloatable(false);
     tbToolBar->setIconSize(QSize(24, 24));
     tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tbToolBar->setAccessibleName(QStringLiteral("Navigation"));
     for (int k = 0; k < ButtonKeys.size(); ++k) {
         const QString key = ButtonKeys[k];
         QAction* button = tbToolBar->addAction(imlIcons[k], key);
         button->setObjectName(key);
-        button->setToolTip(key);
+        button->setShortcuts(ButtonShortcuts(key));
+        button->setToolTip(ButtonToolTip(key));
         connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
     }
 
@@ -115,6 +126,7 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
     cboAddress->setDuplicatesEnabled(true);
     cboAddress->setCompleter(nullptr);
     cboAddress->setGeometry(px(kCboLeft), py(kCboTop), px(kCboWidth), py(kCboHeight));
+    cboAddress->setAccessibleName(QStringLiteral("Address"));
     cboAddress->lineEdit()->installEventFilter(this);
     cboAddress->installEventFilter(this);
     lblAddress->setBuddy(cboAddress);
@@ -123,6 +135,7 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
     m_browserWidget = m_component->widget();
     m_browserWidget->setParent(this);
     m_browserWidget->setObjectName(QStringLiteral("brwWebBrowser"));
+    m_browserWidget->setAccessibleName(QStringLiteral("Web page"));
     m_browserWidget->setGeometry(px(kBrwLeft), py(kBrwTop), px(kBrwWidth), py(kBrwHeight));
     connect(m_component.get(), &BrowserComponent::DownloadComplete, this,
             &frmBrowser::brwWebBrowser_DownloadComplete);
@@ -135,6 +148,27 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
 
     setTabOrder(cboAddress, m_browserWidget);
     dockTopControls();
+    setFont(DialogFont::Fitted(InfoWindowFont(), {lblAddress}));
+}
+
+QList<QKeySequence> frmBrowser::ButtonShortcuts(const QString& key) {
+    // The keys every browser uses.
+    if (key == QLatin1String("Back")) return {QKeySequence(Qt::ALT | Qt::Key_Left)};
+    if (key == QLatin1String("Forward")) return {QKeySequence(Qt::ALT | Qt::Key_Right)};
+    if (key == QLatin1String("Stop")) return {QKeySequence(Qt::Key_Escape)};
+    if (key == QLatin1String("Refresh"))
+        return {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)};
+    if (key == QLatin1String("Home")) return {QKeySequence(Qt::ALT | Qt::Key_Home)};
+    return {};
+}
+
+QString frmBrowser::ButtonToolTip(const QString& key) {
+    QStringList keys;
+    for (const QKeySequence& sequence : ButtonShortcuts(key))
+        keys << sequence.toString(QKeySequence::NativeText);
+    return keys.isEmpty()
+               ? key
+               : key + QStringLiteral(" (") + keys.join(QStringLiteral(" or ")) + QLatin1Char(')');
 }
 
 frmBrowser::~frmBrowser() {

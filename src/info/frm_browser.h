@@ -8,6 +8,7 @@
 #include "platform/timers.h"
 
 #include <QIcon>
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -31,6 +32,9 @@ public:
 
     // Toolbar keys, left to right; button k shows image k of imlIcons.
     static const QStringList ButtonKeys;
+    // The keyboard keys of a toolbar button, and its tooltip naming them: "Back (Alt+Left)".
+    static QList<QKeySequence> ButtonShortcuts(const QString& key);
+    static QString ButtonToolTip(const QString& key);
 
     void Form_Load();
     void Form_Resize();

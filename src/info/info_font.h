@@ -1,16 +1,9 @@
 #pragma once
-// The information windows' font: the classic 8 pt dialog font's size (11 px), in one of its
-// metric twins when installed, so the fixed layouts hold the texts they were drawn for.
+// The information windows' font: the program's one family at the 11 px the fixed layouts were
+// drawn for (each window fits it to its controls where the family is missing).
 
-#include <QFont>
-#include <QStringList>
+#include "platform/dialog_font.h"
 
 inline QFont InfoWindowFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("Helvetica"),
-                      QStringLiteral("Sans Serif")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
+    return DialogFont::Font();
 }

@@ -6,6 +6,7 @@
 #include "info/frm_browser.h"
 #include "info/viewer_protocol.h"
 #include "info/webengine_component.h"
+#include "platform/dialog_font.h"
 #include "platform/timers.h"
 
 #include <QApplication>
@@ -44,6 +45,7 @@ int main(int argc, char* argv[]) {
 
     WebEngineComponent::PrepareProcess();
     QApplication app(argc, argv);
+    DialogFont::UseEverywhere();
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
 
     QtTimerFactory timers;

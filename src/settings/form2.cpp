@@ -4,6 +4,7 @@
 #include "core/form1.h"
 #include "core/form1_procedures.h"
 #include "core/module1.h"
+#include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/int16.h"
 #include "platform/message_box.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -101,23 +103,20 @@ Form2::Form2() : QWidget(nullptr) {
 }
 
 Form2::~Form2() {
-    if (g_instance == this)
-        g_instance = nullptr;
+    if (g_instance == this) g_instance = nullptr;
 }
 
 void Form2::buildControls() {
-    // The design font: 8 points of a narrow sans serif, the metrics the twip layout was drawn
-    // for ("Frequency" and "Doing the wave" fit their columns, messages their boxes).
-    QFont designFont = font();
-    designFont.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
-                            QStringLiteral("Arial"), QStringLiteral("Helvetica")});
-    designFont.setPointSizeF(8);
-    setFont(designFont);
+    setFont(DialogFont::Font());
 
     for (int i = 0; i < 4; ++i) {
         m_lblT[i] = new QLabel(QLatin1String(kHeaders[i]), this);
         m_lblT[i]->setGeometry(Twips::ToPixelRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
+        // A reader names a box by its row and column; the header itself is the column.
+        m_lblT[i]->setAccessibleName(QLatin1String(kHeaders[i]) + QStringLiteral(" column"));
     }
+    m_lblT[1]->setToolTip(NumberMeaning::Frequency(QStringLiteral("270")));
+    m_lblT[2]->setToolTip(NumberMeaning::Timing(QStringLiteral("18")));
     for (int i = 0; i < Rows; ++i) {
         const int top = RowTop + RowPitch * i;
 
@@ -125,6 +124,9 @@ void Form2::buildControls() {
         m_image1[i]->setGeometry(Twips::ToPixelRect(120, top - 45, 375, 375));
         m_image1[i]->setPixmap(
             exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
+        m_image1[i]->setAccessibleName(exerciseName(i) + QStringLiteral(" picture"));
+        m_image1[i]->setAccessibleDescription(QStringLiteral("A small picture of the ") +
+                                              exerciseName(i) + QStringLiteral(" exercise"));
 
         m_lblA[i] = new QLabel(exerciseName(i), this);
         m_lblA[i]->setGeometry(Twips::ToPixelRect(600, 600 + RowPitch * i, 1275, LabelHeight));
@@ -133,6 +135,7 @@ void Form2::buildControls() {
         m_text2[i]->setGeometry(Twips::ToPixelRect(1920, top, 735, BoxHeight));
         m_text2[i]->setDigitFilter(true);
         m_text2[i]->setText(QLatin1String(kBuiltIn[i].frequency));
+        m_text2[i]->setAccessibleName(exerciseName(i) + QStringLiteral(" frequency"));
         connect(m_text2[i], &QLineEdit::textChanged, this, [this, i] { Text2_Change(i); });
 
         m_text3[i] = new ConfigTextBox(this);
@@ -140,12 +143,16 @@ void Form2::buildControls() {
         m_text3[i]->setDigitFilter(true);
         m_text3[i]->setText(QLatin1String(kBuiltInTiming));
         m_text3[i]->setVisible(i == 0);
+        // The one visible box is every exercise's Timing.
+        m_text3[i]->setAccessibleName(i == 0 ? QStringLiteral("Timing")
+                                             : exerciseName(i) + QStringLiteral(" timing"));
         connect(m_text3[i], &QLineEdit::textChanged, this, [this, i] { Text3_Change(i); });
 
         m_text4[i] = new ConfigTextBox(this);
         m_text4[i]->setGeometry(Twips::ToPixelRect(3450, top, 4185, BoxHeight));
         m_text4[i]->setText(QLatin1String(kBuiltIn[i].message));
         m_text4[i]->setCursorPosition(0);
+        m_text4[i]->setAccessibleName(exerciseName(i) + QStringLiteral(" message"));
     }
     m_command1 = new QPushButton(QStringLiteral("OK"), this);
     m_command1->setGeometry(Twips::ToPixelRect(2880, 3840, 855, 375));
@@ -165,6 +172,39 @@ void Form2::buildControls() {
     for (std::size_t k = 1; k < order.size(); ++k)
         QWidget::setTabOrder(order[k - 1], order[k]);
     m_text2[0]->setFocus(Qt::OtherFocusReason);
+    for (int i = 0; i < Rows; ++i) {
+        updateMeaning(m_text2[i], &NumberMeaning::Frequency);
+        updateMeaning(m_text3[i], &NumberMeaning::Timing);
+    }
+
+    // Measured on the built-in texts, which are also those of a new user's file.
+    setFont(DialogFont::Fitted(DialogFont::Font(), DialogFont::FixedTextControls(this)));
+}
+
+void Form2::updateMeaning(QLineEdit* box, QString (*meaning)(const QString&)) {
+    box->setToolTip(meaning(box->text()));
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    // As in a dialog: Enter presses the focused button, else OK; Escape presses Cancel. The
+    // boxes leave both keys to the window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() & ~Qt::KeypadModifier) break;
+        if (m_command2 && focusWidget() == m_command2)
+            m_command2->click();
+        else if (m_command1)
+            m_command1->click();
+        return;
+    case Qt::Key_Escape:
+        if (event->modifiers() != Qt::NoModifier) break;
+        if (m_command2) m_command2->click();
+        return;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form2::ensureControls() {
@@ -347,6 +387,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::Text2_Change(int index) {
     ensureControls();
+    updateMeaning(m_text2[index], &NumberMeaning::Frequency);
     if (NumericInput::ExceedsLimit(m_text2[index]->text())) {
         MsgBox(QStringLiteral("You should not exced 32767 !"));
         m_text2[index]->setText(QString());
@@ -355,6 +396,7 @@ void Form2::Text2_Change(int index) {
 
 void Form2::Text3_Change(int index) {
     ensureControls();
+    updateMeaning(m_text3[index], &NumberMeaning::Timing);
     if (NumericInput::ExceedsLimit(m_text3[index]->text())) {
         MsgBox(QStringLiteral(" You should not exced 32767 !"));
         m_text3[index]->setText(QString());

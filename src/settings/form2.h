@@ -17,6 +17,7 @@ class ConfigTextBox;
 class Form1;
 class QAction;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 
@@ -88,6 +89,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Form2();
@@ -99,6 +101,8 @@ private:
     // not and puts the focus on it.
     bool ValidateRows();
     void endWithoutSaving();
+    // The box's tooltip: what its number means, for the value it holds now.
+    static void updateMeaning(QLineEdit* box, QString (*meaning)(const QString&));
 
     std::array<QLabel*, 4> m_lblT{};
     std::array<QLabel*, Rows> m_image1{};

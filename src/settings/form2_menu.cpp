@@ -14,6 +14,7 @@
 void Form2::buildMenu() {
     m_mnuOptions = new QMenu(QStringLiteral("&Options"), this);
     m_mnuOptions->setObjectName(QStringLiteral("MNU_Options"));
+    m_mnuOptions->setAccessibleName(QStringLiteral("Options"));
     auto item = [this](const char* name, const char* caption, void (Form2::*command)()) {
         QAction* action = m_mnuOptions->addAction(QString::fromUtf8(caption));
         action->setObjectName(QLatin1String(name));
@@ -48,7 +49,10 @@ void Form2::ConnectFloatingWindow(Form1& form1) {
     form1.hooks.doubleClick = [] { Form2::Load()->ShowModeless(); };
 }
 
-void Form2::PopupMenu(const QPoint& globalPos) { m_mnuOptions->popup(globalPos); }
+void Form2::PopupMenu(const QPoint& globalPos) {
+    // One menu per request, whether the Menu key's press or its context menu event comes first.
+    if (!m_mnuOptions->isVisible()) m_mnuOptions->popup(globalPos);
+}
 
 void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }
 

@@ -3,6 +3,7 @@
 #include "platform/failure.h"
 #include "platform/int16.h"
 
+#include <QStringList>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -159,3 +160,57 @@ QString FormatStored(std::int16_t value) {
 }
 
 } // namespace NumericInput
+
+namespace NumberMeaning {
+namespace {
+
+QString count(qint64 n, const char* unit) {
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(unit) +
+           (n == 1 ? QString() : QStringLiteral("s"));
+}
+
+// The whole value the box would save, or nothing for a text that cannot be saved.
+std::optional<qint64> boxValue(const QString& text) {
+    const auto stored = NumericInput::StoredValue(text);
+    if (!stored) return std::nullopt;
+    return qint64(*stored);
+}
+
+} // namespace
+
+QString Duration(qint64 tenths) {
+    const qint64 hours = tenths / 36000;
+    const qint64 minutes = tenths % 36000 / 600;
+    const qint64 rest = tenths % 600; // tenths of a second within the minute
+    QStringList parts;
+    if (hours) parts << count(hours, "hour");
+    if (minutes) parts << count(minutes, "minute");
+    if (rest || parts.isEmpty()) {
+        if (rest % 10 == 0)
+            parts << count(rest / 10, "second");
+        else
+            parts << QString::number(rest / 10) + QLatin1Char('.') + QString::number(rest % 10) +
+                         QStringLiteral(" seconds");
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+QString Frequency(const QString& text) {
+    QString words =
+        QStringLiteral("Frequency: how many 10-second periods pass between two showings");
+    const auto value = boxValue(text);
+    if (value && *value > 0)
+        words += QStringLiteral("; %1 = every %2").arg(*value).arg(Duration(*value * 100));
+    return words + QStringLiteral("; 0 = never");
+}
+
+QString Timing(const QString& text) {
+    QString words =
+        QStringLiteral("Timing: how many 0.3-second periods each animation stays on display");
+    const auto value = boxValue(text);
+    if (value && *value > 0)
+        words += QStringLiteral("; %1 = %2").arg(*value).arg(Duration(*value * 3));
+    return words + QStringLiteral("; 0 = never shown");
+}
+
+} // namespace NumberMeaning

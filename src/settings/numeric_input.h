@@ -36,3 +36,20 @@ QString FilterTyped(const QString& typed);
 QString FormatStored(std::int16_t value);
 
 } // namespace NumericInput
+
+// What the numbers of the configuration window mean, in words, for the tooltips: a Frequency
+// counts 10-second waiting periods, a Timing 0.3-second display periods.
+namespace NumberMeaning {
+
+// A duration in tenths of a second, in words: "45 minutes", "1 hour 30 minutes", "5.4 seconds".
+QString Duration(qint64 tenths);
+
+// "Frequency: how many 10-second periods pass between two showings; 270 = every 45 minutes;
+// 0 = never" for the value the text holds.
+QString Frequency(const QString& text);
+
+// "Timing: how many 0.3-second periods each animation stays on display; 18 = 5.4 seconds;
+// 0 = never shown" for the value the text holds.
+QString Timing(const QString& text);
+
+} // namespace NumberMeaning

@@ -2,6 +2,7 @@
 
 #include "core/center_form.h"
 #include "core/module1.h"
+#include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
 #include "platform/twips.h"
@@ -11,6 +12,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -43,51 +45,46 @@ constexpr int ClientWidth = 5265;
 // enough to show it with the same margin as at the top, instead of the 4830 that cut it off.
 constexpr int ClientHeight = 5265;
 
-// Metric twins of the classic 8 pt dialog font, in order of preference; fontconfig falls back
-// to the desktop's sans serif when none is installed.
-const QStringList kFormFamilies = {QStringLiteral("Nimbus Sans"),
-                                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                   QStringLiteral("Helvetica"), QStringLiteral("Sans Serif")};
-
-// The form's font: 11 px like the classic one, smaller only if the longest fixed-width caption
-// would otherwise be cut.
-QFont formFont() {
-    QFont font;
-    font.setFamilies(kFormFamilies);
-    font.setStyleHint(QFont::SansSerif);
-    for (int size = 11; size >= 9; --size) {
-        font.setPixelSize(size);
-        const QFontMetricsF fm(font);
-        if (fm.horizontalAdvance(QStringLiteral("Indicate the time spent:")) <= px(IndicateWidth) &&
-            fm.horizontalAdvance(QLatin1String(StatisticsEntry::ActivityTexts[7])) <=
-                px(ActivityMaxWidth))
-            break;
-    }
-    return font;
-}
-
 // The header is one plain text whose runs of spaces were measured for the classic dialog font,
 // whose spaces are much narrower than any installed font's. No spacing of a proportional font
 // puts both "Today" and "In All" over their columns (Qt's word spacing applies once per run of
 // spaces), so the label keeps the exact text and lays it out itself: each word that follows a
 // run of two or more spaces starts at the next column stop, or right after the gap if the font
 // is too wide for that.
-class HeaderLabel : public QLabel {
+class HeaderLabel : public QLabel, public DialogFont::SelfMeasured {
 public:
     HeaderLabel(const QString& text, QList<double> stops, QWidget* parent)
         : QLabel(text, parent), m_stops(std::move(stops)) {
         setTextFormat(Qt::PlainText);
     }
 
+    QSizeF TextSize(const QFont& font) const override {
+        const QFontMetricsF fm(font);
+        double right = 0;
+        layOut(fm, [&](double x, const QString& piece) {
+            right = std::max(right, x + fm.horizontalAdvance(piece) -
+                                        std::max(0.0, fm.rightBearing(piece.back())));
+        });
+        return {right, fm.height()};
+    }
+
 protected:
     void paintEvent(QPaintEvent*) override {
-        static const QRegularExpression gap(QStringLiteral(" {2,}"));
         QPainter painter(this);
         painter.setFont(font());
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
         const QFontMetricsF fm(font());
         const double baseline = (height() - fm.height()) / 2 + fm.ascent();
+        layOut(fm, [&](double x, const QString& piece) {
+            painter.drawText(QPointF(x, baseline), piece);
+        });
+    }
+
+private:
+    // Calls place(x, piece) for each run of words, left to right.
+    template <typename Place> void layOut(const QFontMetricsF& fm, Place&& place) const {
+        static const QRegularExpression gap(QStringLiteral(" {2,}"));
         const QString content = text();
         double x = 0;
         int from = 0;
@@ -98,7 +95,7 @@ protected:
             const QRegularExpressionMatch m = more ? it.next() : QRegularExpressionMatch();
             const int to = more ? m.capturedStart() : content.size();
             const QString piece = content.mid(from, to - from);
-            painter.drawText(QPointF(x, baseline), piece);
+            if (!piece.isEmpty()) place(x, piece);
             if (!more)
                 break;
             const double end = x + fm.horizontalAdvance(piece);
@@ -113,12 +110,18 @@ private:
     QList<double> m_stops;
 };
 
-QFont headerFont() {
-    QFont font;
-    font.setFamilies(kFormFamilies);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(13); // 9.75 pt at 96 dpi
-    return font;
+// 9.75 pt at 96 dpi.
+constexpr int HeaderPixelSize = 13;
+
+QString rowName(int i) {
+    return QLatin1String(Module1::ExerciseNames[i]);
+}
+
+// A row's figure, with a name that tells a screen reader which row and column it stands in.
+void showFigure(QLabel* label, const QString& row, const char* column, const QString& figure) {
+    label->setText(figure);
+    label->setAccessibleName(row + QLatin1Char(' ') + QLatin1String(column) + QStringLiteral(": ") +
+                             figure);
 }
 
 QPointer<Form4> g_instance;
@@ -136,7 +139,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral(" Lumivista: Statistics"));
-    setFont(formFont());
+    setFont(DialogFont::Font());
     setFixedSize(px(ClientWidth), px(ClientHeight));
 
     lbl1 = new QLabel(QStringLiteral("Indicate the time spent:"), this);
@@ -152,10 +155,12 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     cmbActivite->setCurrentIndex(0);
     cmbActivite->setEditText(QLatin1String(StatisticsEntry::ActivityTexts[0]));
     cmbActivite->setToolTip(QStringLiteral("Choose an action"));
+    lbl1->setBuddy(cmbActivite); // a screen reader's label for the box
     place(cmbActivite, 1980, 180, 1935, 315);
 
     txtMinPasses = new QLineEdit(QStringLiteral("0"), this);
     txtMinPasses->setToolTip(QStringLiteral("Insert minutes"));
+    txtMinPasses->setAccessibleName(QStringLiteral("Minutes"));
     place(txtMinPasses, 4020, 210, 495, 285);
 
     lbl3 = new QLabel(QStringLiteral("mins"), this);
@@ -168,33 +173,46 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     cmdAnnuler = new QPushButton(QStringLiteral("Cancel"), this);
     place(cmdAnnuler, 3960, 660, 1095, 375);
     for (QPushButton* button : {cmdMAZ, cmdOK, cmdAnnuler}) {
-        // Enter on a focused button presses it; nothing is pressed from the text boxes.
+        // The window itself gives Enter to the focused button (see keyPressEvent).
         button->setAutoDefault(false);
         button->setFocusPolicy(Qt::StrongFocus);
     }
 
     const QString header = headerText();
-    lbl4 = new HeaderLabel(header,
-                           {double(px(TodayLeft) - px(HeaderLeft)),
-                            double(px(InAllLeft) - px(HeaderLeft))},
-                           this);
-    lbl4->setFont(headerFont());
+    lbl4 = new HeaderLabel(
+        header, {double(px(TodayLeft) - px(HeaderLeft)), double(px(InAllLeft) - px(HeaderLeft))},
+        this);
     place(lbl4, HeaderLeft, 1200, HeaderWidth, 330);
+    lbl4->setFont(DialogFont::Fitted(DialogFont::Font(HeaderPixelSize), {lbl4}));
 
-    const QFontMetricsF rowMetrics(font());
     for (int i = 0; i < RowCount; ++i) {
         const int top = RowTop + RowStep * i;
         const QString activity = QLatin1String(StatisticsEntry::ActivityTexts[i]);
         lblA[i] = new QLabel(activity, this);
-        // Sized to the caption, between the narrowest and the widest row.
-        const int width = std::clamp(
-            int(std::ceil(rowMetrics.horizontalAdvance(activity) + 1) * Twips::TwipsPerPixelX()),
-            ActivityMinWidth, ActivityMaxWidth);
-        place(lblA[i], 180, top, width, RowHeight);
-        lblJour[i] = new QLabel(QStringLiteral("0"), this);
+        // The combo box is named by the entry it shows ("1. Edging"); the row by its exercise.
+        lblA[i]->setAccessibleName(rowName(i));
+        // Measured at the widest a row may be; sized to its caption once the font is known.
+        place(lblA[i], 180, top, ActivityMaxWidth, RowHeight);
+        const QString row = rowName(i);
+        lblJour[i] = new QLabel(this);
+        showFigure(lblJour[i], row, "today", QStringLiteral("0"));
         place(lblJour[i], TodayLeft, top, 495, RowHeight);
-        lblTot[i] = new QLabel(QStringLiteral("0"), this);
+        lblTot[i] = new QLabel(this);
+        showFigure(lblTot[i], row, "in all", QStringLiteral("0"));
         place(lblTot[i], InAllLeft, top, 495, RowHeight);
+    }
+
+    QList<QWidget*> fixed = DialogFont::FixedTextControls(this);
+    fixed.removeOne(lbl4); // in a font of its own
+    setFont(DialogFont::Fitted(DialogFont::Font(), fixed));
+    const QFontMetricsF rowMetrics(font());
+    for (int i = 0; i < RowCount; ++i) {
+        // Sized to the caption, between the narrowest and the widest row.
+        const int width =
+            std::clamp(int(std::ceil(rowMetrics.horizontalAdvance(lblA[i]->text()) + 1) *
+                           Twips::TwipsPerPixelX()),
+                       ActivityMinWidth, ActivityMaxWidth);
+        place(lblA[i], 180, RowTop + RowStep * i, width, RowHeight);
     }
 
     setTabOrder(txtMinPasses, cmdMAZ);
@@ -216,11 +234,12 @@ void Form4::Form_Load() {
         for (int i = 0; i < RowCount; ++i) {
             SettingsFileProtocol::Read(i + 1);
             StoreRecordInTables(i);
-            lblTot[i]->setText(QString::number(CurrentRecord.TotalMinutes));
+            showFigure(lblTot[i], rowName(i), "in all",
+                       QString::number(CurrentRecord.TotalMinutes));
         }
         for (int i = 0; i < RowCount; ++i) {
-            lblJour[i]->setText(QStringLiteral("0"));
-            lblTot[i]->setText(QString::number(ExerciseTotalMinutes[i]));
+            showFigure(lblJour[i], rowName(i), "today", QStringLiteral("0"));
+            showFigure(lblTot[i], rowName(i), "in all", QString::number(ExerciseTotalMinutes[i]));
             // "Today" counts from this opening; the file keeps its LastMinutes.
             ExerciseLastMinutes[i] = 0;
         }
@@ -297,9 +316,9 @@ void Form4::cmdOK_Click() {
         return;
     }
     ExerciseLastMinutes[n - 1] = *minutes;
-    lblJour[n - 1]->setText(QString::number(*minutes));
+    showFigure(lblJour[n - 1], rowName(n - 1), "today", QString::number(*minutes));
     ExerciseTotalMinutes[n - 1] = *total;
-    lblTot[n - 1]->setText(QString::number(*total));
+    showFigure(lblTot[n - 1], rowName(n - 1), "in all", QString::number(*total));
 }
 
 void Form4::cmdMAZ_Click() {
@@ -317,12 +336,28 @@ void Form4::cmdMAZ_Click() {
     }
     txtMinPasses->setText(QStringLiteral("0"));
     ExerciseTotalMinutes[n - 1] = 0;
-    lblTot[n - 1]->setText(QStringLiteral("0"));
+    showFigure(lblTot[n - 1], rowName(n - 1), "in all", QStringLiteral("0"));
 }
 
 void Form4::cmdAnnuler_Click() {
     SettingsFileProtocol::Close();
     close();
+}
+
+void Form4::keyPressEvent(QKeyEvent* event) {
+    // As in a dialog: Enter presses the focused button, else OK; Escape presses Cancel.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        mods == Qt::NoModifier) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        (focused && focused->window() == this ? focused : cmdOK)->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
+        cmdAnnuler->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

@@ -46,6 +46,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Takes the combo box text into the window variables; false (after telling the user) when

@@ -1,7 +1,10 @@
 #include "core/ani_gif_player.h"
 #include "test_support.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QImageReader>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -91,6 +94,61 @@ private slots:
         QCOMPARE(player.geometry(), QRect(87, 0, 33, 33));
         player.SetLeft(1800);
         QCOMPARE(player.geometry().x(), 120);
+    }
+
+    void shownFile_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("1x") << shipped("Blink.gif") << 1.0 << shipped("Blink.gif");
+        QTest::newRow("1.5x") << shipped("XAnim.gif") << 1.5 << shipped("XAnim@2x.gif");
+        QTest::newRow("2x without a twin")
+            << shipped("BlinkBW.gif") << 2.0 << shipped("BlinkBW.gif");
+        QTest::newRow("2x missing") << shipped("Nothing.gif") << 2.0 << shipped("Nothing.gif");
+    }
+
+    void shownFile() {
+        QFETCH(QString, path);
+        QFETCH(qreal, ratio);
+        QFETCH(QString, shown);
+        QCOMPARE(AniGifPlayer::ShownFile(path, ratio), shown);
+    }
+
+    // Run as it stands (1x) and again with QT_SCALE_FACTOR=2: every pixel the player shows is
+    // the pixel of one frame of the file for that scale, so nothing is resampled.
+    void drawsEveryPixelFromAFrameOfItsFile() {
+        QWidget host;
+        host.resize(100, 100);
+        host.show();
+        AniGifPlayer player(&host);
+        player.SetFileName(shipped("Blink.gif"));
+        QCOMPARE(player.FileName(), shipped("Blink.gif"));
+        const qreal ratio = host.devicePixelRatioF();
+        const QString file = ratio > 1 ? shipped("Blink@2x.gif") : shipped("Blink.gif");
+        QCOMPARE(player.ShownFileName(), file);
+
+        QList<QImage> frames;
+        QImageReader reader(file);
+        QImage frame;
+        while (reader.read(&frame))
+            frames << frame.convertToFormat(QImage::Format_RGB32);
+        QVERIFY(frames.size() >= 8);
+
+        player.SetVisible(true);
+        QSet<int> seen;
+        QElapsedTimer clock;
+        clock.start();
+        while (seen.size() < 3 && clock.elapsed() < 5000) {
+            const int number = player.CurrentFrame();
+            const QImage shot = player.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(shot.size(), QSize(33, 33) * ratio);
+            QVERIFY2(shot == frames.value(number),
+                     qPrintable(
+                         QStringLiteral("frame %1 is not drawn as it is in the file").arg(number)));
+            seen << number;
+            QTest::qWait(40);
+        }
+        QVERIFY(seen.size() >= 3);
     }
 };
 

@@ -269,6 +269,187 @@ private slots:
         QVERIFY(DesktopSession::waitUntil([&] { return r.desktop->programProcesses().isEmpty(); },
                                           10000));
     }
+
+    // Every command of the popup menu from the logo with the keyboard alone; Enter and Escape
+    // in both dialogs.
+    void keyboardReachesEveryCommandFromTheLogo() {
+        Running r = start(quietSettings(20));
+        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
+        QVERIFY(!r.logo.isEmpty());
+        auto focusLogo = [&] {
+            r.desktop->x(QStringLiteral("xdotool"),
+                         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), r.logo});
+            QThread::msleep(300);
+        };
+        const QString configuration = QStringLiteral(" Lumivista: Logo Configuration Window");
+        const QString statistics = QStringLiteral(" Lumivista: Statistics");
+
+        // Menu key, C: the configuration; Escape cancels it.
+        focusLogo();
+        r.desktop->key(QStringLiteral("Menu"));
+        QThread::msleep(500);
+        r.desktop->key(QStringLiteral("c"));
+        QVERIFY(!r.desktop->waitForWindow(configuration).isEmpty());
+        QThread::msleep(300);
+        r.desktop->type(QStringLiteral("5"));
+        r.desktop->key(QStringLiteral("Escape"));
+        QVERIFY(r.desktop->waitForNoWindow(configuration));
+        QCOMPARE(r.desktop->readSettings(), quietSettings(20));
+
+        // Enter on the logo: the configuration again; Enter in a box saves as OK does.
+        focusLogo();
+        r.desktop->key(QStringLiteral("Return"));
+        QVERIFY(!r.desktop->waitForWindow(configuration).isEmpty());
+        QThread::msleep(300);
+        r.desktop->type(QStringLiteral("7")); // Text2(0), its text selected
+        r.desktop->key(QStringLiteral("Return"));
+        QVERIFY(r.desktop->waitForNoWindow(configuration));
+        QCOMPARE(int(field(r.desktop->readSettings(), 1, 2)), 7);
+
+        // Shift+F10, S: the statistics; Enter in the minutes enters them, Escape closes.
+        focusLogo();
+        r.desktop->key(QStringLiteral("shift+F10"));
+        QThread::msleep(500);
+        r.desktop->key(QStringLiteral("s"));
+        QVERIFY(!r.desktop->waitForWindow(statistics).isEmpty());
+        QThread::msleep(300);
+        r.desktop->key(QStringLiteral("ctrl+a"));
+        r.desktop->type(QStringLiteral("15"));
+        r.desktop->key(QStringLiteral("Return"));
+        QVERIFY(DesktopSession::waitUntil(
+            [&] { return field(r.desktop->readSettings(), 1, 66) == 35; }, 5000));
+        r.desktop->key(QStringLiteral("Escape"));
+        QVERIFY(r.desktop->waitForNoWindow(statistics));
+
+        // About, then Back/Front with its message, then Exit.
+        focusLogo();
+        r.desktop->key(QStringLiteral("Menu"));
+        QThread::msleep(500);
+        r.desktop->key(QStringLiteral("a"));
+        const QString about = QStringLiteral(" About Lumivista");
+        QVERIFY(!r.desktop->waitForWindow(about).isEmpty());
+        r.desktop->key(QStringLiteral("Escape"));
+        QVERIFY(r.desktop->waitForNoWindow(about));
+
+        focusLogo();
+        r.desktop->key(QStringLiteral("Menu"));
+        QThread::msleep(500);
+        r.desktop->key(QStringLiteral("b"));
+        QVERIFY(!r.desktop->waitForWindow(QStringLiteral("Attention...")).isEmpty());
+        r.desktop->key(QStringLiteral("Return"));
+        QVERIFY(DesktopSession::waitUntil(
+            [&] {
+                return r.desktop->netWmState(r.logo).contains(
+                    QStringLiteral("_NET_WM_STATE_ABOVE"));
+            },
+            5000));
+
+        focusLogo();
+        r.desktop->key(QStringLiteral("shift+F10"));
+        QThread::msleep(500);
+        r.desktop->key(QStringLiteral("e"));
+        QVERIFY(!r.desktop->waitForWindow(QStringLiteral("Lumivista"), 10000, r.logo).isEmpty());
+        r.desktop->key(QStringLiteral("y"));
+        QVERIFY(r.program->waitForFinished(10000));
+    }
+
+    // The viewer's toolbar from the keyboard: Alt+Left, Alt+Right, F5 and Ctrl+R, Escape.
+    void viewerKeysMoveThroughPages() {
+        // Two pages, told apart by their titles; every request is counted.
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QHash<QString, int> requests;
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, &requests] {
+                    const QByteArray request = socket->readAll();
+                    const QString path = QString::fromLatin1(request.split(' ').value(1));
+                    ++requests[path];
+                    const QByteArray body = "<html><head><title>Page " + path.mid(1).toLatin1() +
+                                            "</title></head><body>ok</body></html>";
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+                                  "Cache-Control: no-store\r\nContent-Length: " +
+                                  QByteArray::number(body.size()) +
+                                  "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+
+        Running r = start(quietSettings());
+        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
+        QVERIFY(!r.logo.isEmpty());
+        // About from the keyboard; Tab to Visit, Space presses it.
+        r.desktop->x(QStringLiteral("xdotool"),
+                     {QStringLiteral("windowactivate"), QStringLiteral("--sync"), r.logo});
+        QThread::msleep(300);
+        r.desktop->key(QStringLiteral("Menu"));
+        QThread::msleep(500);
+        r.desktop->key(QStringLiteral("a"));
+        QVERIFY(!r.desktop->waitForWindow(QStringLiteral(" About Lumivista")).isEmpty());
+        QThread::msleep(300);
+        r.desktop->key(QStringLiteral("Tab space"));
+
+        QString viewer;
+        QVERIFY(DesktopSession::waitUntil(
+            [&] {
+                for (const QString& pid : r.desktop->programProcesses()) {
+                    if (pid.toLongLong() == r.program->processId()) continue;
+                    viewer = r.desktop
+                                 ->x(QStringLiteral("xdotool"),
+                                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--pid"), pid})
+                                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                 .value(0);
+                    if (!viewer.isEmpty()) return true;
+                }
+                return false;
+            },
+            30000));
+        auto titled = [&](const QString& title) {
+            return DesktopSession::waitUntil(
+                [&] {
+                    QCoreApplication::processEvents();
+                    return r.desktop->title(viewer) == title;
+                },
+                30000);
+        };
+        auto go = [&](const QString& page) {
+            r.desktop->x(QStringLiteral("xdotool"),
+                         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), viewer});
+            r.desktop->key(QStringLiteral("alt+a ctrl+a"));
+            r.desktop->type(base + page);
+            r.desktop->key(QStringLiteral("Return"));
+            return titled(QStringLiteral("Page ") + page);
+        };
+        QVERIFY(go(QStringLiteral("one")));
+        QVERIFY(go(QStringLiteral("two")));
+
+        r.desktop->key(QStringLiteral("alt+Left"));
+        QVERIFY(titled(QStringLiteral("Page one")));
+        r.desktop->key(QStringLiteral("alt+Right"));
+        QVERIFY(titled(QStringLiteral("Page two")));
+        const int before = requests.value(QStringLiteral("/two"));
+        r.desktop->key(QStringLiteral("F5"));
+        QVERIFY(DesktopSession::waitUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return requests.value(QStringLiteral("/two")) == before + 1;
+            },
+            15000));
+        QVERIFY(titled(QStringLiteral("Page two")));
+        r.desktop->key(QStringLiteral("ctrl+r"));
+        QVERIFY(DesktopSession::waitUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return requests.value(QStringLiteral("/two")) == before + 2;
+            },
+            15000));
+        // Stop puts the page's title into the caption at once.
+        r.desktop->key(QStringLiteral("Escape"));
+        QVERIFY(titled(QStringLiteral("Page two")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDesktopE2E)

@@ -301,6 +301,61 @@ private slots:
         QTest::keyClick(m_viewer.get(), Qt::Key_A, Qt::AltModifier);
         QVERIFY(m_viewer->cboAddress->hasFocus() || m_viewer->cboAddress->lineEdit()->hasFocus());
     }
+
+    // The browser keys, from the address box as from the page, named in the tooltips.
+    void toolbarKeys_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QKeySequence>("sequence");
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("Back") << "Back" << QKeySequence("Alt+Left") << "GoBack"
+                              << "Back (Alt+Left)";
+        QTest::newRow("Forward") << "Forward" << QKeySequence("Alt+Right") << "GoForward"
+                                 << "Forward (Alt+Right)";
+        QTest::newRow("Stop") << "Stop" << QKeySequence("Esc") << "Stop"
+                              << "Stop (Esc)";
+        QTest::newRow("F5") << "Refresh" << QKeySequence("F5") << "Refresh"
+                            << "Refresh (F5 or Ctrl+R)";
+        QTest::newRow("Ctrl+R") << "Refresh" << QKeySequence("Ctrl+R") << "Refresh"
+                                << "Refresh (F5 or Ctrl+R)";
+        QTest::newRow("Home") << "Home" << QKeySequence("Alt+Home") << "GoHome"
+                              << "Home (Alt+Home)";
+    }
+
+    void toolbarKeys() {
+        QFETCH(QString, key);
+        QFETCH(QKeySequence, sequence);
+        QFETCH(QString, call);
+        QFETCH(QString, tooltip);
+        loadViewer();
+        m_viewer->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_viewer.get()));
+        QCOMPARE(button(key)->toolTip(), tooltip);
+        for (QWidget* focus :
+             {static_cast<QWidget*>(m_viewer->cboAddress), m_viewer->brwWebBrowserWidget()}) {
+            focus->setFocusPolicy(Qt::StrongFocus);
+            focus->setFocus();
+            m_fake->calls.clear();
+            QTest::keySequence(m_viewer.get(), sequence);
+            QCOMPARE(m_fake->calls, QStringList{call});
+        }
+    }
+
+    // A screen scaled twice gets the 48-px drawing, its silver keyed out like the 24-px one's.
+    void toolbarIconsHaveTheirDoubleSize() {
+        loadViewer();
+        for (int k = 0; k < 6; ++k) {
+            const QImage two = m_viewer->imlIcons[k].pixmap(QSize(24, 24), 2.0).toImage();
+            const QImage source(
+                QStringLiteral(":/pictures/tb_%1@2x.png").arg(frmBrowser::ButtonKeys[k].toLower()));
+            QCOMPARE(m_viewer->imlIcons[k].pixmap(QSize(24, 24), 1.0).size(), QSize(24, 24));
+            QCOMPARE(two.size(), QSize(48, 48));
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 48; ++x)
+                    QCOMPARE(two.pixel(x, y),
+                             source.pixel(x, y) == 0xFFC0C0C0 ? 0u : source.pixel(x, y));
+        }
+    }
 };
 
 QTEST_MAIN(TestFrmBrowser)

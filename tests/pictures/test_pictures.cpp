@@ -62,7 +62,8 @@ private slots:
         QTest::addColumn<int>("size");
         for (const QString &b : kBases)
             for (const auto &[variant, size] : {std::pair{"", 33}, std::pair{"Big", 66},
-                                                std::pair{"BW", 33}, std::pair{"BigBW", 66}})
+                                                std::pair{"BW", 33}, std::pair{"BigBW", 66},
+                                                std::pair{"@2x", 66}})
                 QTest::addRow("%s%s", qPrintable(b), variant) << b << QString(variant) << size;
     }
 
@@ -127,7 +128,7 @@ private slots:
         QVERIFY2(distinct.size() >= 3, "fewer than three different frames");
         QVERIFY2(mostChanged >= 33 * 33 / 50, "the frames hardly change");
 
-        for (const char *variant : {"Big", "BW", "BigBW"}) {
+        for (const char *variant : {"Big", "BW", "BigBW", "@2x"}) {
             const Gif other = readGif(appFile(base + variant + ".gif"));
             QCOMPARE(other.frames.size(), small.frames.size());
             QCOMPARE(other.delays, small.delays);
@@ -135,6 +136,11 @@ private slots:
         const Gif big = readGif(appFile(base + "Big.gif"));
         for (int i = 0; i < small.frames.size(); ++i)
             QVERIFY2(big.frames[i] != small.frames[i].scaled(66, 66), "big frame is the small one doubled");
+        // A scaled screen shows the @2x file: the same drawing at double size, not the small
+        // frames blown up.
+        const Gif twice = readGif(appFile(base + "@2x.gif"));
+        for (int i = 0; i < small.frames.size(); ++i)
+            QVERIFY2(twice.frames[i] != small.frames[i].scaled(66, 66), "@2x frame is the small one doubled");
     }
 
     void picture_data()
@@ -148,8 +154,10 @@ private slots:
             QTest::addRow("exercise_%d", i) << QString("pictures/exercise_%1.png").arg(i) << QSize(25, 25);
             QTest::addRow("exercise_%d@2x", i) << QString("pictures/exercise_%1@2x.png").arg(i) << QSize(50, 50);
         }
-        for (const char *tb : {"back", "forward", "stop", "refresh", "home", "search"})
+        for (const char *tb : {"back", "forward", "stop", "refresh", "home", "search"}) {
             QTest::addRow("tb_%s", tb) << QString("pictures/tb_%1.png").arg(tb) << QSize(24, 24);
+            QTest::addRow("tb_%s@2x", tb) << QString("pictures/tb_%1@2x.png").arg(tb) << QSize(48, 48);
+        }
         for (int s : {48, 128, 256})
             QTest::addRow("icon %d", s) << QString("icons/lumivista-%1.png").arg(s) << QSize(s, s);
     }
@@ -183,20 +191,25 @@ private slots:
     void toolbarIcon_data()
     {
         QTest::addColumn<QString>("name");
-        for (const char *tb : {"back", "forward", "stop", "refresh", "home", "search"})
-            QTest::newRow(tb) << QString("tb_%1").arg(tb);
+        QTest::addColumn<int>("side");
+        for (const char *tb : {"back", "forward", "stop", "refresh", "home", "search"}) {
+            QTest::newRow(tb) << QString("tb_%1").arg(tb) << 24;
+            QTest::addRow("%s@2x", tb) << QString("tb_%1@2x").arg(tb) << 48;
+        }
     }
 
     void toolbarIcon()
     {
         QFETCH(QString, name);
+        QFETCH(int, side);
         const QImage img = QImage(assetFile("pictures/" + name + ".png")).convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(img.size(), QSize(24, 24));
-        for (const QPoint corner : {QPoint(0, 0), QPoint(23, 0), QPoint(0, 23), QPoint(23, 23)})
+        QCOMPARE(img.size(), QSize(side, side));
+        const int e = side - 1;
+        for (const QPoint corner : {QPoint(0, 0), QPoint(e, 0), QPoint(0, e), QPoint(e, e)})
             QCOMPARE(img.pixel(corner), kMask);
         int mask = 0;
-        for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 24; ++x) {
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
                 const QRgb px = img.pixel(x, y);
                 QCOMPARE(qAlpha(px), 255);
                 if (px == kMask) {
@@ -206,7 +219,17 @@ private slots:
                 const int d = std::abs(qRed(px) - 0xC0) + std::abs(qGreen(px) - 0xC0) + std::abs(qBlue(px) - 0xC0);
                 QVERIFY2(d > 40, qPrintable(QString("near-silver pixel at %1,%2").arg(x).arg(y)));
             }
-        QVERIFY(mask > 24 * 24 / 10 && mask < 24 * 24 * 9 / 10);
+        QVERIFY(mask > side * side / 10 && mask < side * side * 9 / 10);
+        if (side == 48) {
+            // The same drawing as the 24-px icon: mostly the same pixels are the mask.
+            const QImage small = QImage(assetFile("pictures/" + name.chopped(3) + ".png"))
+                                     .convertToFormat(QImage::Format_ARGB32);
+            int agree = 0;
+            for (int y = 0; y < 24; ++y)
+                for (int x = 0; x < 24; ++x)
+                    agree += (small.pixel(x, y) == kMask) == (img.pixel(2 * x, 2 * y) == kMask);
+            QVERIFY2(agree > 24 * 24 * 85 / 100, qPrintable(QString::number(agree)));
+        }
     }
 
     void toolbarArrowsPointTheRightWay()
@@ -218,6 +241,10 @@ private slots:
         QVERIFY(contentHeightAt(forward, 16) > contentHeightAt(forward, 6));
         QCOMPARE(forward.convertToFormat(QImage::Format_RGB32),
                  back.mirrored(true, false).convertToFormat(QImage::Format_RGB32));
+        const QImage back2(assetFile("pictures/tb_back@2x.png"));
+        const QImage forward2(assetFile("pictures/tb_forward@2x.png"));
+        QCOMPARE(forward2.convertToFormat(QImage::Format_RGB32),
+                 back2.mirrored(true, false).convertToFormat(QImage::Format_RGB32));
         const QRgb middle = back.pixel(12, 12);
         QVERIFY2(qBlue(middle) > 150 && qGreen(middle) > 150 && qRed(middle) < 100, "arrow is not cyan");
     }

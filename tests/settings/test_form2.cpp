@@ -45,6 +45,9 @@ private slots:
     void valueCheck_data();
     void valueCheck();
     void selectAllOnFocus();
+    void enterAndEscape_data();
+    void enterAndEscape();
+    void numbersExplainThemselves();
 };
 
 void TestForm2::designAtNinetySixDpi() {
@@ -570,6 +573,62 @@ void TestForm2::selectAllOnFocus() {
     QTest::mouseClick(form->Text4(5), Qt::LeftButton, {}, QPoint(30, 5));
     QCOMPARE(QApplication::focusWidget(), form->Text4(5));
     QCOMPARE(form->Text4(5)->selectedText(), padded("Message 5"));
+}
+
+// As in a dialog: Enter presses the focused button or else OK, Escape presses Cancel.
+void TestForm2::enterAndEscape_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("Enter in a frequency") << "Text2" << int(Qt::Key_Return) << true;
+    QTest::newRow("keypad Enter in a message") << "Text4" << int(Qt::Key_Enter) << true;
+    QTest::newRow("Enter on OK") << "OK" << int(Qt::Key_Return) << true;
+    QTest::newRow("Enter on Cancel") << "Cancel" << int(Qt::Key_Return) << false;
+    QTest::newRow("Escape in a frequency") << "Text2" << int(Qt::Key_Escape) << false;
+    QTest::newRow("Escape on OK") << "OK" << int(Qt::Key_Escape) << false;
+}
+
+void TestForm2::enterAndEscape() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, saved);
+    const QByteArray bytes = fullSettings();
+    SettingsRig rig(bytes);
+    Form2* form = rig.openConfiguration();
+    form->show();
+    form->Text2(0)->setText("7");
+    QWidget* target = focus == "Text2"   ? static_cast<QWidget*>(form->Text2(0))
+                      : focus == "Text4" ? static_cast<QWidget*>(form->Text4(3))
+                      : focus == "OK"    ? static_cast<QWidget*>(form->Command1())
+                                         : static_cast<QWidget*>(form->Command2());
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key),
+                    key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QVERIFY(!Form2::Loaded());
+    QVERIFY(rig.allWaitingTimers());
+    const QByteArray file = rig.folder.readSettings();
+    QCOMPARE(file.mid(2, 2), saved ? QByteArray::fromHex("0700") : bytes.mid(2, 2));
+    QCOMPARE(file == bytes, !saved);
+}
+
+// The tooltips of the Frequency and Timing boxes say what the number means, as it is typed.
+void TestForm2::numbersExplainThemselves() {
+    SettingsRig rig(fullSettings(18));
+    Form2* form = rig.openConfiguration();
+    form->show();
+    QVERIFY(form->Text2(0)->toolTip().contains("100 = every 16 minutes 40 seconds"));
+    QVERIFY(form->Text3(0)->toolTip().contains("18 = 5.4 seconds"));
+    form->Text2(0)->setFocus();
+    QTest::keyClicks(form->Text2(0), "270");
+    QCOMPARE(form->Text2(0)->toolTip(),
+             QString("Frequency: how many 10-second periods pass between "
+                     "two showings; 270 = every 45 minutes; 0 = never"));
+    QTest::keyClick(form->Text2(0), Qt::Key_Backspace);
+    QVERIFY(form->Text2(0)->toolTip().contains("27 = every 4 minutes 30 seconds"));
+    // The headers explain their columns with an example.
+    QVERIFY(form->lblT(1)->toolTip().startsWith("Frequency: how many 10-second periods"));
+    QVERIFY(form->lblT(2)->toolTip().startsWith("Timing: how many 0.3-second periods"));
+    QCOMPARE(rig.boxes.count(), 0);
 }
 
 QTEST_MAIN(TestForm2)

@@ -18,6 +18,8 @@ private slots:
     void limitAndStorage_data();
     void limitAndStorage();
     void formatStoredReadsBack();
+    void meaning_data();
+    void meaning();
 };
 
 void TestNumericInput::numericValue_data() {
@@ -143,6 +145,47 @@ void TestNumericInput::formatStoredReadsBack() {
     QCOMPARE(NumericInput::FormatStored(-32768), QString("-32768"));
     for (int v : {-32768, -1, 0, 1, 10, 32767})
         QCOMPARE(int(*NumericInput::StoredValue(NumericInput::FormatStored(std::int16_t(v)))), v);
+}
+
+// What the tooltips say a box's number means: Frequency in 10-second periods, Timing in
+// 0.3-second periods.
+void TestNumericInput::meaning_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    const QString f = "Frequency: how many 10-second periods pass between two showings";
+    const QString t = "Timing: how many 0.3-second periods each animation stays on display";
+    QTest::newRow("270") << "F"
+                         << "270" << f + "; 270 = every 45 minutes; 0 = never";
+    QTest::newRow("1") << "F"
+                       << "1" << f + "; 1 = every 10 seconds; 0 = never";
+    QTest::newRow("363") << "F"
+                         << "363" << f + "; 363 = every 1 hour 30 seconds; 0 = never";
+    QTest::newRow("32767") << "F"
+                           << "32767"
+                           << f + "; 32767 = every 91 hours 1 minute 10 seconds; 0 = never";
+    QTest::newRow("0") << "F"
+                       << "0" << f + "; 0 = never";
+    QTest::newRow("empty") << "F"
+                           << "" << f + "; 0 = never";
+    QTest::newRow("beyond 16 bits") << "F"
+                                    << "-40000" << f + "; 0 = never";
+    QTest::newRow("timing 18") << "T"
+                               << "18" << t + "; 18 = 5.4 seconds; 0 = never shown";
+    QTest::newRow("timing 200") << "T"
+                                << "200" << t + "; 200 = 1 minute; 0 = never shown";
+    QTest::newRow("timing 201") << "T"
+                                << "201" << t + "; 201 = 1 minute 0.3 seconds; 0 = never shown";
+    QTest::newRow("timing 0") << "T"
+                              << "0" << t + "; 0 = never shown";
+}
+
+void TestNumericInput::meaning() {
+    QFETCH(QString, column);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(column == "F" ? NumberMeaning::Frequency(text) : NumberMeaning::Timing(text),
+             expected);
 }
 
 QTEST_APPLESS_MAIN(TestNumericInput)

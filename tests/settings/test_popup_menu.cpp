@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPointer>
 
@@ -44,6 +45,8 @@ private slots:
     void definition();
     void startUpClearsMark();
     void rightButtonPopsUpAtMouse();
+    void keysOnTheLogo_data();
+    void keysOnTheLogo();
     void backFrontTwice();
     void backFrontFailureReport();
     void markRightAfterOkAndCancel();
@@ -106,6 +109,52 @@ void TestPopupMenu::rightButtonPopsUpAtMouse() {
                      Qt::RightButton, Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(logo, &both);
     QVERIFY(!menu->isVisible());
+}
+
+// With the keyboard focus on the logo: the Menu key and Shift+F10 open the menu at the logo,
+// Enter opens the configuration window as a double-click does.
+void TestPopupMenu::keysOnTheLogo_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("opens");
+    QTest::newRow("Menu") << int(Qt::Key_Menu) << int(Qt::NoModifier) << "menu";
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << "menu";
+    QTest::newRow("F10 alone") << int(Qt::Key_F10) << int(Qt::NoModifier) << "nothing";
+    QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << "configuration";
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
+                                  << "configuration";
+    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << "nothing";
+}
+
+void TestPopupMenu::keysOnTheLogo() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, opens);
+    SettingsRig rig(fullSettings());
+    rig.form1->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form1.get()));
+    QWidget* logo = rig.form1->childAt(5, 5);
+    QCOMPARE(logo->focusPolicy(), Qt::StrongFocus);
+    QMenu* menu = Form2::Loaded()->MNU_Options();
+    QTest::keyClick(logo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(menu->isVisible(), opens == "menu");
+    QCOMPARE(Form2::Loaded()->isVisible(), opens == "configuration");
+    QCOMPARE(rig.allWaitingTimers(), opens != "configuration");
+    if (opens == "menu") {
+        // At the logo: its centre, moved up only as far as the screen's edge requires.
+        const QPoint centre = logo->mapToGlobal(logo->rect().center());
+        QCOMPARE(menu->x(), centre.x());
+        QVERIFY(menu->y() <= centre.y() && menu->y() > centre.y() - menu->height());
+        // A second request while it is open leaves the one menu.
+        QContextMenuEvent again(QContextMenuEvent::Keyboard, logo->rect().center());
+        QApplication::sendEvent(logo, &again);
+        QVERIFY(menu->isVisible());
+        int open = 0;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            open += qobject_cast<QMenu*>(window) && window->isVisible();
+        QCOMPARE(open, 1);
+        menu->hide();
+    }
 }
 
 void TestPopupMenu::backFrontTwice() {

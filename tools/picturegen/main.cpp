@@ -40,6 +40,10 @@ bool writeAnimations(const QDir &dir, QString *error)
             if (!writeGif(dir.filePath(a.base + big + ".gif"), colour, delays, false, error)
                 || !writeGif(dir.filePath(a.base + big + "BW.gif"), grey, delays, true, error))
                 return false;
+            // The shown animation's double-size twin, for scaled screens: the player picks
+            // it by Qt's @2x naming, so the 66-px drawing is saved once more under that name.
+            if (size == 66 && !writeGif(dir.filePath(a.base + "@2x.gif"), colour, delays, false, error))
+                return false;
         }
     }
     return true;
@@ -56,7 +60,8 @@ bool writePictures(const QDir &dir, QString *error)
             || !save(drawExercisePicture(i, 50), dir.filePath(QStringLiteral("exercise_%1@2x.png").arg(i)), error))
             return false;
     for (const ToolbarIcon &t : toolbarIcons())
-        if (!save(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error))
+        if (!save(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error)
+            || !save(renderToolbarIcon(t, 2), dir.filePath(t.name + "@2x.png"), error))
             return false;
     return true;
 }

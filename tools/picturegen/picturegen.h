@@ -87,7 +87,8 @@ struct ToolbarIcon {
     std::function<void(QPainter &)> draw; // 24x24 logical
 };
 const std::vector<ToolbarIcon> &toolbarIcons();
-QImage renderToolbarIcon(const ToolbarIcon &icon);
+// scale 1: the 24-px icon; 2: its @2x twin, the same drawing at 48 px.
+QImage renderToolbarIcon(const ToolbarIcon &icon, int scale = 1);
 constexpr QRgb kToolbarMask = 0xFFC0C0C0;
 
 bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString *error);

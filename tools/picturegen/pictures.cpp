@@ -267,13 +267,19 @@ const std::vector<ToolbarIcon> &toolbarIcons()
         {"tb_back", arrow},
         // the exact mirror image of back, so the pair looks like one
         {"tb_forward", [](QPainter &p) {
-             QImage left(24, 24, QImage::Format_ARGB32_Premultiplied);
+             // drawn at the device's own size, so the @2x mirror is as sharp as the arrow
+             const int side = p.device()->width();
+             QImage left(side, side, QImage::Format_ARGB32_Premultiplied);
              left.fill(Qt::transparent);
              QPainter lp(&left);
              lp.setRenderHint(QPainter::Antialiasing);
+             lp.scale(side / 24.0, side / 24.0);
              arrow(lp);
              lp.end();
+             p.save();
+             p.resetTransform();
              p.drawImage(0, 0, left.mirrored(true, false));
+             p.restore();
          }},
         {"tb_stop", stop},
         {"tb_refresh", refresh},
@@ -283,21 +289,23 @@ const std::vector<ToolbarIcon> &toolbarIcons()
     return icons;
 }
 
-QImage renderToolbarIcon(const ToolbarIcon &icon)
+QImage renderToolbarIcon(const ToolbarIcon &icon, int scale)
 {
-    QImage art(24, 24, QImage::Format_ARGB32_Premultiplied);
+    const int side = 24 * scale;
+    QImage art(side, side, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
     {
         QPainter p(&art);
         p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale, scale);
         icon.draw(p);
     }
     // Each pixel is either the mask colour or fully the icon's colour: a
     // half-covered pixel blended with silver would show as a halo once the
     // silver is keyed out.
-    QImage out(24, 24, QImage::Format_RGB32);
-    for (int y = 0; y < 24; ++y)
-        for (int x = 0; x < 24; ++x) {
+    QImage out(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
             const QRgb px = art.pixel(x, y);
             QRgb v = kToolbarMask;
             if (qAlpha(px) >= 128) {

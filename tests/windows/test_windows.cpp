@@ -1,0 +1,187 @@
+// Every window of the program at once: each fixed-size control's text fits it in the font the
+// window ends up with, and each control has an accessible name of its own. The suite runs
+// twice: with the declared font, and with a fontconfig that offers DejaVu alone.
+#include "../info/fake_browser.h"
+#include "../settings/settings_rig.h"
+#include "info/form5.h"
+#include "info/frm_browser.h"
+#include "platform/dialog_font.h"
+#include "statistics/form4.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMenu>
+
+namespace {
+
+// The controls of a window: its own child widgets, the parts of a combo box and Qt's own
+// helpers left out.
+QList<QWidget*> controlsOf(QWidget* window) {
+    QList<QWidget*> controls;
+    for (QWidget* child : window->findChildren<QWidget*>())
+        if (child->window() == window && !child->objectName().startsWith(QLatin1String("qt_")) &&
+            !qobject_cast<QComboBox*>(child->parentWidget()))
+            controls << child;
+    return controls;
+}
+
+QString nameOf(QObject* object) {
+    return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name).trimmed();
+}
+
+} // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SettingsRig> m_rig;
+    QPointer<frmBrowser> m_viewer;
+
+    // The window of a row, opened as the program opens it.
+    QWidget* window(const QString& name) {
+        if (name == "logo") return m_rig->form1.get();
+        if (name == "configuration") return m_rig->openConfiguration();
+        if (name == "statistics") return ShowStatisticsWindow(), StatisticsWindow();
+        if (name == "about") return ShowAboutWindow(), Form5::instance();
+        if (!m_viewer) m_viewer = new frmBrowser(std::make_unique<FakeBrowser>(), m_rig->clock);
+        return m_viewer;
+    }
+
+    static void addWindowRows(bool withLogo) {
+        QTest::addColumn<QString>("name");
+        if (withLogo) QTest::newRow("logo") << QStringLiteral("logo");
+        for (const char* name : {"configuration", "statistics", "about", "viewer"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+private slots:
+    void init() {
+        m_rig = std::make_unique<SettingsRig>(fullSettings());
+        m_rig->form1->show();
+    }
+
+    void cleanup() {
+        delete m_viewer;
+        delete StatisticsWindow();
+        delete Form5::instance();
+        m_rig.reset();
+    }
+
+    void everyFixedTextFits_data() { addWindowRows(false); }
+
+    void everyFixedTextFits() {
+        QFETCH(QString, name);
+        QWidget* w = window(name);
+        w->show();
+        const QString family = qEnvironmentVariable("LUMI_EXPECT_FONT", DialogFont::Family());
+        qInfo("%s: %s %d px", qPrintable(name), qPrintable(QFontInfo(w->font()).family()),
+              w->font().pixelSize());
+        QCOMPARE(QFontInfo(w->font()).family(), family);
+        // The declared font holds every text at the size the layouts were drawn for.
+        if (family == DialogFont::Family())
+            QCOMPARE(w->font().pixelSize(), DialogFont::DesignPixelSize);
+        QVERIFY(w->font().pixelSize() >= 8);
+        int measured = 0;
+        for (QWidget* control : controlsOf(w)) {
+            // The viewer's address box follows the window's width; only its label is fixed.
+            if (name == "viewer" && !qobject_cast<QLabel*>(control)) continue;
+            measured += !control->property("text").toString().isEmpty();
+            QVERIFY2(DialogFont::TextFits(control, control->font()),
+                     qPrintable(QStringLiteral("\"%1\" does not fit its %2 at %3,%4")
+                                    .arg(control->property("text").toString(),
+                                         QLatin1String(control->metaObject()->className()))
+                                    .arg(control->x())
+                                    .arg(control->y())));
+        }
+        QVERIFY(measured >= 1);
+    }
+
+    void everyControlHasItsOwnName_data() { addWindowRows(true); }
+
+    void everyControlHasItsOwnName() {
+        QFETCH(QString, name);
+        QWidget* w = window(name);
+        QSet<QString> names;
+        for (QWidget* control : controlsOf(w)) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+            // Panels only hold other controls; what they hold is named.
+            if (face->role() == QAccessible::Client && !control->findChildren<QWidget*>().isEmpty())
+                continue;
+            const QString own = nameOf(control);
+            QVERIFY2(!own.isEmpty(), control->metaObject()->className());
+            QVERIFY2(!names.contains(own), qPrintable("\"" + own + "\" names two controls"));
+            names << own;
+            // A picture also says what it shows.
+            if (face->role() == QAccessible::Graphic || control->objectName() == "Picture1" ||
+                (qobject_cast<QLabel*>(control) &&
+                 !qobject_cast<QLabel*>(control)->pixmap().isNull()))
+                QVERIFY2(!face->text(QAccessible::Description).isEmpty(), qPrintable(own));
+        }
+        QVERIFY(names.size() >= 3);
+        QVERIFY(QList<QAccessible::Role>({QAccessible::Window, QAccessible::Dialog})
+                    .contains(QAccessible::queryAccessibleInterface(w)->role()));
+    }
+
+    void namesFollowRowAndColumn_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("logo") << "logo"
+                              << "Lumivista";
+        QTest::newRow("wave player") << "logo"
+                                     << "Doing the wave";
+        QTest::newRow("frequency") << "configuration"
+                                   << "Edging frequency";
+        QTest::newRow("last frequency") << "configuration"
+                                        << "Making 'X's frequency";
+        QTest::newRow("timing") << "configuration"
+                                << "Timing";
+        QTest::newRow("message") << "configuration"
+                                 << "Edging message";
+        QTest::newRow("picture") << "configuration"
+                                 << "Edging picture";
+        QTest::newRow("minutes") << "statistics"
+                                 << "Minutes";
+        QTest::newRow("in all") << "statistics"
+                                << "Palming in all: 51";
+        QTest::newRow("back") << "viewer"
+                              << "Back";
+    }
+
+    void namesFollowRowAndColumn() {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QStringList names;
+        for (QWidget* control : controlsOf(window(name)))
+            names << nameOf(control);
+        QVERIFY2(names.contains(expected), qPrintable(names.join(", ")));
+    }
+
+    // A screen reader finds the open popup menu by walking down from the application, and the
+    // menu's parent lists it among its children.
+    void openPopupMenuIsInTheAccessibleTree() {
+        m_rig->form1->hooks.popupMenu(m_rig->form1->mapToGlobal(QPoint(10, 10)));
+        QMenu* menu = Form2::Loaded()->MNU_Options();
+        QTRY_VERIFY(menu->isVisible());
+        QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+        QAccessibleInterface* found = nullptr;
+        for (int i = 0; i < app->childCount(); ++i)
+            if (app->child(i)->object() == menu) found = app->child(i);
+        QVERIFY2(found, "the open menu cannot be reached from the application");
+        QCOMPARE(found->role(), QAccessible::PopupMenu);
+        QCOMPARE(found->text(QAccessible::Name), QStringLiteral("Options"));
+        QStringList items;
+        for (int i = 0; i < found->childCount(); ++i)
+            items << found->child(i)->text(QAccessible::Name);
+        QCOMPARE(items, QStringList({"About Lumivista ...", "Configuration", "Statistics",
+                                     "Back/Front", "Exit"}));
+        QCOMPARE(found->parent(), app);
+        QCOMPARE(app->child(app->indexOfChild(found)), found);
+        menu->hide();
+        QCOMPARE(app->indexOfChild(found), -1);
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "test_windows.moc"
