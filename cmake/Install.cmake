@@ -39,14 +39,23 @@ install(CODE "
   configure_file(\"${LUMI_DESKTOP_TEMPLATE}\" \"${CMAKE_BINARY_DIR}/lumivista.desktop\" @ONLY)" COMPONENT app)
 install(FILES "${CMAKE_BINARY_DIR}/lumivista.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT app)
-foreach(size 48 128 256)
+foreach(size 16 22 24 32 48 64 128 256)
   set(icon "${CMAKE_SOURCE_DIR}/assets/icons/lumivista-${size}.png")
   if(EXISTS "${icon}")
     install(FILES "${icon}" RENAME lumivista.png
             DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" COMPONENT app)
   endif()
 endforeach()
+install(FILES "${CMAKE_SOURCE_DIR}/packaging/lumivista.metainfo.xml"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo" COMPONENT app)
 
-# XDG autostart lives under the user's configuration folder, not under the prefix.
-install(FILES "${CMAKE_BINARY_DIR}/lumivista.desktop"
-        DESTINATION "$ENV{HOME}/.config/autostart" COMPONENT autostart EXCLUDE_FROM_ALL)
+# XDG autostart lives under the configuration folder of the user who installs, whatever
+# HOME was when the build was configured.
+install(CODE "
+  if(DEFINED ENV{XDG_CONFIG_HOME} AND IS_ABSOLUTE \"\$ENV{XDG_CONFIG_HOME}\")
+    set(autostart \"\$ENV{XDG_CONFIG_HOME}/autostart\")
+  else()
+    set(autostart \"\$ENV{HOME}/.config/autostart\")
+  endif()
+  file(INSTALL DESTINATION \"\$ENV{DESTDIR}\${autostart}\" TYPE FILE
+       FILES \"${CMAKE_BINARY_DIR}/lumivista.desktop\")" COMPONENT autostart EXCLUDE_FROM_ALL)

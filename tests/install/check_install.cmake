@@ -21,10 +21,51 @@ file(SIZE "${app}/LOGO2.DAT" size)
 if(NOT size EQUAL 630)
   message(FATAL_ERROR "the first LOGO2.DAT has ${size} bytes, not 630")
 endif()
-file(STRINGS "${prefix}/share/applications/lumivista.desktop" exec REGEX "^Exec=")
-if(NOT exec STREQUAL "Exec=${app}/lumivista")
+file(STRINGS "${prefix}/share/applications/lumivista.desktop" exec REGEX "^(Try)?Exec=")
+if(NOT exec STREQUAL "Exec=${app}/lumivista;TryExec=${app}/lumivista")
   message(FATAL_ERROR "menu entry runs '${exec}'")
 endif()
+foreach(size 16 22 24 32 48 64 128 256)
+  set(icon "${prefix}/share/icons/hicolor/${size}x${size}/apps/lumivista.png")
+  if(NOT EXISTS "${icon}")
+    message(FATAL_ERROR "no ${size} px icon: ${icon}")
+  endif()
+endforeach()
+
+# The menu entry and the software-centre description pass their formats' validators.
+macro(validate tool)
+  find_program(validator_${tool} ${tool})
+  set(validator "${validator_${tool}}")
+  if(NOT validator)
+    message(FATAL_ERROR "${tool} missing (scripts/install-packages.sh --test installs it)")
+  endif()
+  execute_process(COMMAND ${validator} ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out
+                  ERROR_VARIABLE out)
+  if(result)
+    message(FATAL_ERROR "${tool} ${ARGN}: ${out}")
+  endif()
+endmacro()
+validate(desktop-file-validate "${prefix}/share/applications/lumivista.desktop")
+validate(appstreamcli validate --no-net "${prefix}/share/metainfo/lumivista.metainfo.xml")
+
+# The autostart entry follows the installing user's configuration folder.
+set(home "${prefix}/fresh-home")
+foreach(config_home "" "${prefix}/config-elsewhere")
+  if(config_home)
+    set(env "XDG_CONFIG_HOME=${config_home}")
+    set(expected "${config_home}/autostart/lumivista.desktop")
+  else()
+    set(env --unset=XDG_CONFIG_HOME)
+    set(expected "${home}/.config/autostart/lumivista.desktop")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${env} "HOME=${home}"
+                          ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}"
+                          --component autostart
+                  RESULT_VARIABLE result OUTPUT_QUIET)
+  if(result OR NOT EXISTS "${expected}")
+    message(FATAL_ERROR "autostart entry not installed as ${expected}")
+  endif()
+endforeach()
 
 # The user's own settings survive an update.
 file(WRITE "${app}/LOGO2.DAT" "the user's own settings")

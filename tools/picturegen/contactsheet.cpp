@@ -125,7 +125,7 @@ bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString
         s.newRow();
         s.put(QImage(assets.filePath(QStringLiteral("pictures/about.png"))));
         s.put(QImage(assets.filePath(QStringLiteral("pictures/about@2x.png"))));
-        for (int size : {48, 128, 256})
+        for (int size : appIconSizes())
             s.put(QImage(assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size))));
         p.end();
         if (pass == 0) {

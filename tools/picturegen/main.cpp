@@ -110,7 +110,7 @@ int main(int argc, char **argv)
     QString error;
     bool ok = writeAnimations(QDir(assets.filePath("animations")), &error)
         && writePictures(QDir(assets.filePath("pictures")), &error) && writeQrc(assets, &error);
-    for (int size : {48, 128, 256})
+    for (int size : appIconSizes())
         ok = ok && save(drawAppIcon(size), assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size)), &error);
     if (ok && !sheet.isEmpty())
         ok = writeContactSheet(assets.path(), sheet, &error);

@@ -81,6 +81,8 @@ QImage toGrey(const QImage &img);
 QImage drawLogo();                       // 348x148
 QImage drawAbout(int scale);             // 215x78 * scale
 QImage drawAppIcon(int size);
+// The sizes the application icon is installed at (the hicolor theme's usual ones).
+const std::vector<int>& appIconSizes();
 QImage drawExercisePicture(int index, int size);
 struct ToolbarIcon {
     QString name;

@@ -326,3 +326,8 @@ QImage renderToolbarIcon(const ToolbarIcon &icon, int scale)
 }
 
 } // namespace pg
+
+const std::vector<int>& pg::appIconSizes() {
+    static const std::vector<int> sizes = {16, 22, 24, 32, 48, 64, 128, 256};
+    return sizes;
+}
