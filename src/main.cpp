@@ -1,5 +1,6 @@
 #include "core/form1.h"
 #include "info/form5.h"
+#include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/message_box_qt.h"
 #include "platform/timers.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DialogFont::UseEverywhere();
+    DesktopWindow::SetApplicationIdentity();
     InstallQtMessageBoxPresenter();
     MenuCommands::ShowStatistics = &ShowStatisticsWindow;
     MenuCommands::ShowAbout = &ShowAboutWindow;

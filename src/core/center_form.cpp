@@ -1,16 +1,36 @@
 #include "center_form.h"
 
+#include "platform/desktop_window.h"
 #include "platform/int16.h"
 #include "platform/twips.h"
 
 #include <QWidget>
 
-void CenterForm(QWidget* theForm) {
-    const QRect frame = theForm->frameGeometry();
-    const double width = Twips::FromPixelsX(frame.width());
-    const double height = Twips::FromPixelsY(frame.height());
+namespace {
+// The top left corner of a centred outer frame of this size, in pixels.
+QPoint centredFrameTopLeft(const QSize& outer) {
+    const double width = Twips::FromPixelsX(outer.width());
+    const double height = Twips::FromPixelsY(outer.height());
     const double left = Twips::ScreenWidth() / 2 - width / 2;
     const double top = Twips::ScreenHeight() / 2 - height / 2;
-    theForm->move(int(Int16::roundHalfEven(left / Twips::TwipsPerPixelX())),
+    return QPoint(int(Int16::roundHalfEven(left / Twips::TwipsPerPixelX())),
                   int(Int16::roundHalfEven(top / Twips::TwipsPerPixelY())));
+}
+
+// With the window manager's frame known, the window itself goes inside the centred frame.
+void centreInFrame(QWidget* theForm, const QMargins& frame) {
+    const QPoint frameTopLeft = centredFrameTopLeft(theForm->size().grownBy(frame));
+    theForm->setGeometry(QRect(frameTopLeft + QPoint(frame.left(), frame.top()), theForm->size()));
+}
+} // namespace
+
+void CenterForm(QWidget* theForm) {
+    if (const std::optional<QMargins> frame = DesktopWindow::FrameExtents(theForm)) {
+        centreInFrame(theForm, *frame);
+        return;
+    }
+    // Otherwise as far as Qt knows the frame; once the window manager has drawn it, again.
+    theForm->move(centredFrameTopLeft(theForm->frameGeometry().size()));
+    DesktopWindow::WhenFrameKnown(
+        theForm, [theForm](const QMargins& known) { centreInFrame(theForm, known); });
 }

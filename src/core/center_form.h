@@ -2,5 +2,6 @@
 class QWidget;
 
 // Centres a window on the primary screen: left = screen width / 2 - window width / 2, top the
-// same, in twips. Not clamped: a window larger than the screen gets a negative position.
+// same, in twips, for the outer frame the window manager draws. Not clamped: a window larger
+// than the screen gets a negative position.
 void CenterForm(QWidget* theForm);

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "core/module1.h"
+#include "platform/desktop_window.h"
 #include "platform/failure.h"
 #include "platform/form_drag.h"
 #include "platform/int16.h"
@@ -210,6 +211,7 @@ Form1::Form1(TimerFactory& timers, QWidget* parent)
     m_widthTwips = DesignWidth;
     m_heightTwips = DesignHeight;
     applyGeometry();
+    DesktopWindow::MakeFloating(this);
 }
 
 Form1::~Form1() {

@@ -4,6 +4,7 @@
 #include "info/info_font.h"
 #include "info/maker.h"
 #include "info/viewer_process.h"
+#include "platform/desktop_window.h"
 #include "platform/twips.h"
 
 #include <QFile>
@@ -103,6 +104,7 @@ Form5::Form5(QWidget* parent)
     setWindowTitle(QStringLiteral(" About Lumivista"));
     setFont(InfoWindowFont());
     setFixedSize(Twips::ToPixelsX(kClientWidth), Twips::ToPixelsY(kClientHeight));
+    DesktopWindow::MakeFixed(this);
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Lumivista, Version 3.5"),
                        Twips::ToPixelRect(960, 120, 2055, 255));

@@ -6,6 +6,7 @@
 #include "info/frm_browser.h"
 #include "info/viewer_protocol.h"
 #include "info/webengine_component.h"
+#include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/timers.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     DialogFont::UseEverywhere();
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
+    DesktopWindow::SetApplicationIdentity();
 
     QtTimerFactory timers;
     QPointer<frmBrowser> viewer = new frmBrowser(std::make_unique<WebEngineComponent>(), timers,

@@ -47,6 +47,9 @@ bool FormDragger::moved(const QPoint& globalPos, bool leftHeld) {
 void FormDragger::released() { cancel(); }
 
 void FormDragger::start() {
+    // The window manager's move starts from where the pointer is now: catch up with the
+    // distance already travelled first, so the grabbed point stays under the pointer.
+    m_form->move(m_formAtPress + (m_lastGlobal - m_pressGlobal));
     QWindow* window = m_form->windowHandle();
     bool started = false;
     if (window) {
@@ -61,5 +64,4 @@ void FormDragger::start() {
         return;
     }
     m_manual = true;
-    m_form->move(m_formAtPress + (m_lastGlobal - m_pressGlobal));
 }

@@ -4,6 +4,7 @@
 #include "core/form1.h"
 #include "core/form1_procedures.h"
 #include "core/module1.h"
+#include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/int16.h"
@@ -99,6 +100,7 @@ Form2::Form2() : QWidget(nullptr) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral(" Lumivista: Logo Configuration Window"));
     setFixedSize(Twips::ToPixelsX(ClientWidth), Twips::ToPixelsY(ClientHeight));
+    DesktopWindow::MakeFixed(this);
     buildMenu();
 }
 

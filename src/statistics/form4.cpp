@@ -2,6 +2,7 @@
 
 #include "core/center_form.h"
 #include "core/module1.h"
+#include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
@@ -141,6 +142,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral(" Lumivista: Statistics"));
     setFont(DialogFont::Font());
     setFixedSize(px(ClientWidth), px(ClientHeight));
+    DesktopWindow::MakeFixed(this);
 
     lbl1 = new QLabel(QStringLiteral("Indicate the time spent:"), this);
     place(lbl1, 180, 210, 1695, 255);

@@ -1,0 +1,200 @@
+#include "desktop_window.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHash>
+#include <QIcon>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The X connection when the program runs on X11; null offscreen and elsewhere.
+xcb_connection_t* connection() {
+    if (!qGuiApp) return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    static QHash<QByteArray, xcb_atom_t> known;
+    const QByteArray key(name);
+    auto it = known.constFind(key);
+    if (it != known.constEnd()) return *it;
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(key.size()), name), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    known.insert(key, value);
+    return value;
+}
+
+// The top-level's X window, created when it does not exist yet; 0 off X11.
+xcb_window_t nativeWindow(QWidget* window) {
+    if (!window || !connection() || !window->isWindow()) return 0;
+    return xcb_window_t(window->winId());
+}
+
+xcb_window_t rootOf(xcb_connection_t* c, xcb_window_t window) {
+    xcb_get_geometry_reply_t* reply =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    const xcb_window_t root = reply ? reply->root : 0;
+    std::free(reply);
+    return root;
+}
+
+std::vector<uint32_t> property32(xcb_connection_t* c, xcb_window_t window, const char* name,
+                                 xcb_atom_t type) {
+    std::vector<uint32_t> values;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, atom(c, name), type, 0, 1024), nullptr);
+    if (reply && reply->format == 32 && reply->type == type) {
+        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
+void setProperty32(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type,
+                   const std::vector<uint32_t>& values) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, name), type, 32,
+                        uint32_t(values.size()), values.data());
+}
+
+// A request to the window manager about one of our windows (EWMH client message).
+void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* message,
+                       std::initializer_list<uint32_t> data) {
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(c, message);
+    int k = 0;
+    for (uint32_t value : data)
+        event.data.data32[k++] = value;
+    xcb_send_event(c, 0, rootOf(c, window),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+}
+
+std::optional<QMargins> readFrameExtents(xcb_connection_t* c, xcb_window_t window) {
+    const std::vector<uint32_t> e = property32(c, window, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
+    if (e.size() != 4) return std::nullopt;
+    // left, right, top, bottom
+    return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+}
+
+constexpr uint32_t AllDesktops = 0xFFFFFFFF;
+constexpr uint32_t StateAdd = 1;
+constexpr uint32_t FromApplication = 1;
+
+} // namespace
+
+namespace DesktopWindow {
+
+void MakeFloating(QWidget* window) {
+    const xcb_window_t id = nativeWindow(window);
+    if (!id) return;
+    xcb_connection_t* c = connection();
+    const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
+                            "_NET_WM_STATE_STICKY"};
+    if (window->isVisible()) {
+        // A managed window's state belongs to the window manager: ask for it.
+        for (const char* state : states)
+            tellWindowManager(c, id, "_NET_WM_STATE",
+                              {StateAdd, atom(c, state), 0, FromApplication});
+        tellWindowManager(c, id, "_NET_WM_DESKTOP", {AllDesktops, FromApplication});
+    } else {
+        // Before mapping the window manager reads them from the window; Qt adds its own
+        // states to the list when it shows the window.
+        std::vector<uint32_t> list = property32(c, id, "_NET_WM_STATE", XCB_ATOM_ATOM);
+        for (const char* state : states)
+            if (std::find(list.begin(), list.end(), atom(c, state)) == list.end())
+                list.push_back(atom(c, state));
+        setProperty32(c, id, "_NET_WM_STATE", XCB_ATOM_ATOM, list);
+        setProperty32(c, id, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {AllDesktops});
+    }
+    xcb_flush(c);
+}
+
+void MakeFixed(QWidget* window) {
+    const xcb_window_t id = nativeWindow(window);
+    if (!id) return;
+    xcb_connection_t* c = connection();
+    // Motif hints: functions and decorations given; move and close only; border, title and
+    // window menu, no resize handles. Qt's own hints always offer resizing.
+    enum : uint32_t { Functions = 1, Decorations = 2 };
+    enum : uint32_t { FuncMove = 4, FuncClose = 32 };
+    enum : uint32_t { DecorBorder = 2, DecorTitle = 8, DecorMenu = 16 };
+    setProperty32(c, id, "_MOTIF_WM_HINTS", atom(c, "_MOTIF_WM_HINTS"),
+                  {Functions | Decorations, FuncMove | FuncClose,
+                   DecorBorder | DecorTitle | DecorMenu, 0, 0});
+    xcb_flush(c);
+}
+
+std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
+    const xcb_window_t id = nativeWindow(window);
+    if (!id) return std::nullopt;
+    xcb_connection_t* c = connection();
+    if (auto known = readFrameExtents(c, id)) return known;
+    if (window->isVisible())
+        return std::nullopt; // mapped, but the window manager has not framed it yet
+    // Ask ahead of mapping; window managers that know the request answer at once.
+    tellWindowManager(c, id, "_NET_REQUEST_FRAME_EXTENTS", {});
+    xcb_flush(c);
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < waitMs) {
+        if (auto answer = readFrameExtents(c, id)) return answer;
+        QThread::msleep(2);
+    }
+    return std::nullopt;
+}
+
+void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) {
+    if (!window || !connection()) return;
+    // Polled: the frame arrives as a property of the window, which Qt does not report.
+    auto* poll = new QTimer(window);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QPointer<QWidget> target(window);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target, then] {
+        if (!target || waited->elapsed() > 2000) {
+            poll->deleteLater();
+            return;
+        }
+        if (!target->isVisible()) return;
+        if (auto frame = readFrameExtents(connection(), xcb_window_t(target->winId()))) {
+            poll->stop();
+            poll->deleteLater();
+            then(*frame);
+        }
+    });
+    poll->start(20);
+}
+
+void SetApplicationIdentity() {
+    // The sizes title bars, taskbars and window switchers draw; every window carries them all.
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/icons/lumivista-%1.png").arg(size), QSize(size, size));
+    QGuiApplication::setWindowIcon(icon);
+    // The menu entry lumivista.desktop: window managers and docks match it by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("lumivista"));
+}
+
+} // namespace DesktopWindow

@@ -1,0 +1,34 @@
+#pragma once
+// How the program's windows present themselves to the desktop's window manager. Under X11
+// this is the one place that knows the window-manager properties (EWMH, ICCCM, Motif); on any
+// other platform (offscreen tests, no window manager) every call does nothing and no frame is
+// known.
+
+#include <QMargins>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace DesktopWindow {
+
+// The floating reminder is not a task: no taskbar, pager or window-switcher entry, and it
+// stays on every workspace.
+void MakeFloating(QWidget* window);
+
+// A window of fixed size: no minimise, maximise or resize offered by the window manager.
+void MakeFixed(QWidget* window);
+
+// The frame the window manager draws around the window. A window that is not mapped yet asks
+// for it ahead of mapping and waits at most waitMs for the answer. None when nobody tells.
+std::optional<QMargins> FrameExtents(QWidget* window, int waitMs = 300);
+
+// Calls `then` once, when the window has been mapped and its frame has become known; never
+// when the frame stays unknown for two seconds or the window goes away first.
+void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then);
+
+// Ties every window of the process to the installed application: the application icon on
+// each window and the desktop entry's name.
+void SetApplicationIdentity();
+
+} // namespace DesktopWindow
