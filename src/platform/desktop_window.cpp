@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -163,6 +164,21 @@ std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
         QThread::msleep(2);
     }
     return std::nullopt;
+}
+
+bool StartMove(QWidget* window, const QPoint& travelled) {
+    QWindow* handle = window ? window->windowHandle() : nullptr;
+    if (!handle) return false;
+    if (xcb_connection_t* c = connection()) {
+        // The window manager moves the window on from the pointer position Qt reports, which
+        // is already past the grabbed point by `travelled`. So the window first catches up,
+        // behind Qt's back: moved through Qt, the reported position would move with it.
+        const QPoint at = (window->geometry().topLeft() + travelled) * handle->devicePixelRatio();
+        const uint32_t xy[] = {uint32_t(at.x()), uint32_t(at.y())};
+        xcb_configure_window(c, xcb_window_t(window->winId()),
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
+    }
+    return handle->startSystemMove();
 }
 
 void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) {

@@ -5,6 +5,7 @@
 // known.
 
 #include <QMargins>
+#include <QPoint>
 #include <functional>
 #include <optional>
 
@@ -22,6 +23,11 @@ void MakeFixed(QWidget* window);
 // The frame the window manager draws around the window. A window that is not mapped yet asks
 // for it ahead of mapping and waits at most waitMs for the answer. None when nobody tells.
 std::optional<QMargins> FrameExtents(QWidget* window, int waitMs = 300);
+
+// Hands the window to the window manager's move, as if its title bar had been grabbed where
+// the button went down; the pointer has gone `travelled` since. False when no window manager
+// offers such a move.
+bool StartMove(QWidget* window, const QPoint& travelled);
 
 // Calls `then` once, when the window has been mapped and its frame has become known; never
 // when the frame stays unknown for two seconds or the window goes away first.

@@ -1,5 +1,7 @@
 #include "form_drag.h"
 
+#include "desktop_window.h"
+
 #include <QApplication>
 #include <QWidget>
 #include <QWindow>
@@ -47,16 +49,13 @@ bool FormDragger::moved(const QPoint& globalPos, bool leftHeld) {
 void FormDragger::released() { cancel(); }
 
 void FormDragger::start() {
-    // The window manager's move starts from where the pointer is now: catch up with the
-    // distance already travelled first, so the grabbed point stays under the pointer.
-    m_form->move(m_formAtPress + (m_lastGlobal - m_pressGlobal));
     QWindow* window = m_form->windowHandle();
     bool started = false;
     if (window) {
         if (auto& hook = systemMoveOverride())
             started = hook(window);
         else
-            started = window->startSystemMove();
+            started = DesktopWindow::StartMove(m_form, m_lastGlobal - m_pressGlobal);
     }
     if (started) {
         // The window manager owns the pointer until the button is released.
@@ -64,4 +63,5 @@ void FormDragger::start() {
         return;
     }
     m_manual = true;
+    m_form->move(m_formAtPress + (m_lastGlobal - m_pressGlobal));
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Moving a borderless window by dragging one of its widgets with the left button. Once the
-// pointer has gone past the platform's drag distance the window follows it by that distance
-// and the window manager is asked to move it on (as if its title bar had been grabbed); where
-// it refuses (no window manager, offscreen), the window follows the pointer by hand until the
-// button is released. Either way the grabbed point stays under the pointer.
+// pointer has gone past the platform's drag distance the window manager is asked to move the
+// window (as if its title bar had been grabbed); where it refuses (no window manager,
+// offscreen), the window follows the pointer by hand until the button is released. Either way
+// the grabbed point stays under the pointer.
 
 #include <QPoint>
 #include <functional>

@@ -480,8 +480,7 @@ private slots:
         QTest::mousePress(rig.window(), Qt::LeftButton, {}, QPoint(10, 10));
         QTest::mouseMove(rig.window(), QPoint(40, 10));
         QCOMPARE(moved, rig.window());
-        // Caught up with the drag distance; the window manager moves it on from there.
-        QCOMPARE(f.pos(), start + QPoint(30, 0));
+        QCOMPARE(f.pos(), start); // the window manager moves it, not us
         QTest::mouseRelease(rig.window(), Qt::LeftButton, {}, QPoint(40, 10));
     }
 

@@ -34,7 +34,8 @@ bool DesktopSession::waitUntil(const std::function<bool()>& condition, int timeo
     return condition();
 }
 
-DesktopSession::DesktopSession() {
+DesktopSession::DesktopSession()
+    : m_windowManager(qEnvironmentVariable("LUMI_E2E_WM", QStringLiteral("openbox"))) {
     // Copy the built application folder; the settings file is each test's own.
     QDir source(QStringLiteral(LUMI_APP_DIR));
     for (const QFileInfo& entry : source.entryInfoList(QDir::Files)) {
@@ -89,15 +90,22 @@ bool DesktopSession::startDesktop() {
     env.insert(QStringLiteral("DISPLAY"), m_display);
     m_wm->setProcessEnvironment(env);
     m_wm->setProcessChannelMode(QProcess::MergedChannels);
-    m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    // A fresh home: no user configuration of the window manager, its defaults only.
+    env.insert(QStringLiteral("HOME"), m_runtime.path());
+    m_wm->setProcessEnvironment(env);
+    if (m_windowManager == QLatin1String("openbox"))
+        m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    else
+        m_wm->start(m_windowManager, {});
     if (!m_wm->waitForStarted(5000) ||
         !waitUntil([&] {
             return x(QStringLiteral("xprop"), {QStringLiteral("-root"),
                                                QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                 .contains(QLatin1String("window id"));
         }, 10000)) {
-        m_error = QStringLiteral("openbox does not start on %1 (X server %2): ")
-                      .arg(m_display, m_xvfb->state() == QProcess::Running ? "running" : "gone") +
+        m_error = QStringLiteral("%1 does not start on %2 (X server %3): ")
+                      .arg(m_windowManager, m_display,
+                           m_xvfb->state() == QProcess::Running ? "running" : "gone") +
                   QString::fromLocal8Bit(m_wm->readAll());
         return false;
     }
@@ -216,6 +224,63 @@ QRect DesktopSession::geometry(const QString& window) const {
             rect.setHeight(value.toInt());
     }
     return rect;
+}
+
+QRect DesktopSession::clientArea(const QString& window) const {
+    const QString out = x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    auto value = [&](const char* label) {
+        const int at = out.indexOf(QLatin1String(label));
+        return at < 0 ? 0
+                      : out.mid(at + int(qstrlen(label)))
+                            .section(QLatin1Char('\n'), 0, 0)
+                            .trimmed()
+                            .toInt();
+    };
+    return QRect(value("Absolute upper-left X:"), value("Absolute upper-left Y:"), value("Width:"),
+                 value("Height:"));
+}
+
+QString DesktopSession::property(const QString& window, const QString& name) const {
+    const QString out =
+        x(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("-len"),
+                                    QStringLiteral("64"), QStringLiteral("-notype"), name});
+    return out.contains(QLatin1Char('=')) ? out.section(QLatin1Char('='), 1).trimmed() : QString();
+}
+
+std::optional<QMargins> DesktopSession::frameExtents(const QString& window) const {
+    const QStringList e =
+        property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
+    if (e.size() != 4) return std::nullopt;
+    // left, right, top, bottom
+    return QMargins(e[0].trimmed().toInt(), e[2].trimmed().toInt(), e[1].trimmed().toInt(),
+                    e[3].trimmed().toInt());
+}
+
+bool DesktopSession::hasIcon(const QString& window) const {
+    // Width and height of the first picture, which its pixels follow.
+    const QString size =
+        x(QStringLiteral("xprop"),
+          {QStringLiteral("-id"), window, QStringLiteral("-notype"), QStringLiteral("-f"),
+           QStringLiteral("_NET_WM_ICON"), QStringLiteral("32c"), QStringLiteral(" = $0 $1"),
+           QStringLiteral("_NET_WM_ICON")});
+    const QStringList values =
+        size.section(QLatin1Char('='), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return values.size() == 2 && values[0].toInt() >= 16 && values[1].toInt() >= 16;
+}
+
+bool DesktopSession::isViewable(const QString& window) const {
+    return x(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window})
+        .contains(QLatin1String("Map State: IsViewable"));
+}
+
+bool DesktopSession::switchToWorkspace(int n) const {
+    x(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QString::number(n)});
+    return waitUntil(
+        [&] {
+            return x(QStringLiteral("xdotool"), {QStringLiteral("get_desktop")}) ==
+                   QString::number(n);
+        },
+        5000);
 }
 
 QStringList DesktopSession::netWmState(const QString& window) const {

@@ -1,8 +1,10 @@
 #pragma once
-// A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with the openbox window manager,
-// a private copy of the application folder, and the real program driven with xdotool.
+// A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with a real window manager
+// (openbox, or the one named by LUMI_E2E_WM: icewm), a private copy of the application folder,
+// and the real program driven with xdotool.
 
 #include <QByteArray>
+#include <QMargins>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class DesktopSession {
@@ -39,6 +42,17 @@ public:
     // The first visible window of a process.
     QString waitForWindowOf(qint64 pid, int timeoutMs = 10000) const;
     QRect geometry(const QString& window) const;
+    // The window's own area on the screen, and the frame the window manager reports around it
+    // (_NET_FRAME_EXTENTS; none when it has not framed the window yet).
+    QRect clientArea(const QString& window) const;
+    std::optional<QMargins> frameExtents(const QString& window) const;
+    // A CARDINAL or ATOM property of a window as text ("" when it is not set).
+    QString property(const QString& window, const QString& name) const;
+    bool hasIcon(const QString& window) const;
+    bool isViewable(const QString& window) const;
+    // Switches to workspace n and waits until the window manager reports it.
+    bool switchToWorkspace(int n) const;
+    QString windowManager() const { return m_windowManager; }
     QStringList netWmState(const QString& window) const;
     QString title(const QString& window) const;
     // Processes whose command line mentions the private application folder.
@@ -57,6 +71,7 @@ private:
     QTemporaryDir m_app;
     QTemporaryDir m_runtime;
     QString m_display;
+    QString m_windowManager;
     std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_wm;
     std::vector<std::unique_ptr<QProcess>> m_programs;

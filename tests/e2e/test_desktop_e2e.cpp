@@ -1,4 +1,5 @@
-// The real program on a real X desktop (Xvfb 1920 x 1080, openbox), driven with xdotool.
+// The real program on a real X desktop (Xvfb 1920 x 1080, openbox or icewm), driven with
+// xdotool.
 #include "desktop_session.h"
 #include "test_support.h"
 
@@ -78,13 +79,95 @@ private slots:
         QCOMPARE(r.desktop->geometry(r.logo), QRect(1344, 950, 87, 37));
         QVERIFY(!r.desktop->netWmState(r.logo).contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
 
-        r.desktop->drag(QPoint(1380, 968), QPoint(1000, 600));
+        // The grabbed point stays under the pointer: a drag moves the window by exactly as much.
+        QPoint expected(1344, 950);
+        QPoint grab(1380, 968);
+        for (const QPoint by : {QPoint(-200, -100), QPoint(-380, -368), QPoint(580, 468)}) {
+            r.desktop->drag(grab, grab + by);
+            expected += by;
+            grab += by;
+            DesktopSession::waitUntil(
+                [&] { return r.desktop->clientArea(r.logo).topLeft() == expected; }, 3000);
+            const QRect moved = r.desktop->clientArea(r.logo);
+            QVERIFY2(qAbs(moved.x() - expected.x()) <= 1 && qAbs(moved.y() - expected.y()) <= 1,
+                     qPrintable(QStringLiteral("dragged by %1,%2, moved to %3,%4, not %5,%6")
+                                    .arg(by.x())
+                                    .arg(by.y())
+                                    .arg(moved.x())
+                                    .arg(moved.y())
+                                    .arg(expected.x())
+                                    .arg(expected.y())));
+            QCOMPARE(moved.size(), QSize(87, 37));
+        }
+    }
+
+    // A reminder, not a task: no taskbar or pager entry, on every workspace, with the icon.
+    void floatingWindowIsNoTaskAndOnEveryWorkspace() {
+        Running r = start(quietSettings());
+        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
+        QVERIFY(!r.logo.isEmpty());
+        const QStringList state = r.desktop->netWmState(r.logo);
+        QVERIFY2(state.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")),
+                 qPrintable(state.join(' ')));
+        QVERIFY2(state.contains(QStringLiteral("_NET_WM_STATE_SKIP_PAGER")),
+                 qPrintable(state.join(' ')));
+        QCOMPARE(r.desktop->property(r.logo, QStringLiteral("_NET_WM_DESKTOP")),
+                 QStringLiteral("4294967295"));
+        QVERIFY(r.desktop->hasIcon(r.logo));
+        for (int workspace : {1, 3, 0}) {
+            QVERIFY(r.desktop->switchToWorkspace(workspace));
+            QThread::msleep(200);
+            QVERIFY2(r.desktop->isViewable(r.logo), qPrintable(QString::number(workspace)));
+        }
+        QCOMPARE(r.desktop->clientArea(r.logo), QRect(1344, 950, 87, 37));
+    }
+
+    // The windows the menu opens: their outer frames centred on the screen, the application
+    // icon on each, and nothing that would minimise, maximise or resize them.
+    void dialogsOpenCentredWithTheIcon_data() {
+        QTest::addColumn<QString>("menuKey");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("configuration") << "c"
+                                       << " Lumivista: Logo Configuration Window";
+        QTest::newRow("statistics") << "s"
+                                    << " Lumivista: Statistics";
+        QTest::newRow("about") << "a"
+                               << " About Lumivista";
+    }
+    void dialogsOpenCentredWithTheIcon() {
+        QFETCH(QString, menuKey);
+        QFETCH(QString, title);
+        Running r = start(quietSettings());
+        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
+        QVERIFY(!r.logo.isEmpty());
+        openMenu(r);
+        r.desktop->key(menuKey);
+        const QString window = r.desktop->waitForWindow(title);
+        QVERIFY(!window.isEmpty());
+        std::optional<QMargins> frame;
         QVERIFY(DesktopSession::waitUntil(
-            [&] { return r.desktop->geometry(r.logo).topLeft() != QPoint(1344, 950); }, 5000));
-        const QRect moved = r.desktop->geometry(r.logo);
-        QVERIFY2(qAbs(moved.x() - 964) <= 12 && qAbs(moved.y() - 582) <= 12,
-                 qPrintable(QStringLiteral("moved to %1,%2").arg(moved.x()).arg(moved.y())));
-        QCOMPARE(moved.size(), QSize(87, 37));
+            [&] { return (frame = r.desktop->frameExtents(window)).has_value(); }, 5000));
+        QVERIFY2(*frame != QMargins(), "no frame");
+        QThread::msleep(300); // the window settles where it is going
+        const QRect outer = r.desktop->clientArea(window).marginsAdded(*frame);
+        const QPoint centred((1920 - outer.width()) / 2, (1080 - outer.height()) / 2);
+        QVERIFY2(
+            (outer.topLeft() - centred).manhattanLength() <= 1 ||
+                (qAbs(outer.left() - centred.x()) <= 1 && qAbs(outer.top() - centred.y()) <= 1),
+            qPrintable(QStringLiteral("%1: frame at %2,%3 (%4 x %5), centred is %6,%7")
+                           .arg(r.desktop->windowManager())
+                           .arg(outer.left())
+                           .arg(outer.top())
+                           .arg(outer.width())
+                           .arg(outer.height())
+                           .arg(centred.x())
+                           .arg(centred.y())));
+        QVERIFY(r.desktop->hasIcon(window));
+        const QString allowed =
+            r.desktop->property(window, QStringLiteral("_NET_WM_ALLOWED_ACTIONS"));
+        for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT",
+                                   "_NET_WM_ACTION_RESIZE"})
+            QVERIFY2(!allowed.contains(QLatin1String(action)), qPrintable(allowed));
     }
 
     void secondStartIsRefused() {
@@ -254,6 +337,7 @@ private slots:
                                                  QStringLiteral("--sync"), viewer});
         r.desktop->key(QStringLiteral("alt+a ctrl+a"));
         r.desktop->type(page.url());
+        QVERIFY(r.desktop->hasIcon(viewer));
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(DesktopSession::waitUntil([&] {
             QCoreApplication::processEvents();
