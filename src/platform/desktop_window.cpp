@@ -154,7 +154,13 @@ std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
     if (auto known = readFrameExtents(c, id)) return known;
     if (window->isVisible())
         return std::nullopt; // mapped, but the window manager has not framed it yet
-    // Ask ahead of mapping; window managers that know the request answer at once.
+    // Ask ahead of mapping; window managers that know the request answer at once. Without
+    // one that announces it there is nobody to wait for.
+    const std::vector<uint32_t> supported =
+        property32(c, rootOf(c, id), "_NET_SUPPORTED", XCB_ATOM_ATOM);
+    if (std::find(supported.begin(), supported.end(), atom(c, "_NET_REQUEST_FRAME_EXTENTS")) ==
+        supported.end())
+        return std::nullopt;
     tellWindowManager(c, id, "_NET_REQUEST_FRAME_EXTENTS", {});
     xcb_flush(c);
     QElapsedTimer waited;
