@@ -114,6 +114,9 @@ private slots:
         QCOMPARE(r.desktop->property(r.logo, QStringLiteral("_NET_WM_DESKTOP")),
                  QStringLiteral("4294967295"));
         QVERIFY(r.desktop->hasIcon(r.logo));
+        // The class the menu entry's StartupWMClass names.
+        QVERIFY(r.desktop->property(r.logo, QStringLiteral("WM_CLASS"))
+                    .endsWith(QLatin1String(", \"Lumivista\"")));
         for (int workspace : {1, 3, 0}) {
             QVERIFY(r.desktop->switchToWorkspace(workspace));
             QThread::msleep(200);
