@@ -273,6 +273,21 @@ bool DesktopSession::isViewable(const QString& window) const {
         .contains(QLatin1String("Map State: IsViewable"));
 }
 
+bool DesktopSession::activate(const QString& window) const {
+    // A busy machine can lose the first request; ask again until the focus has moved.
+    return waitUntil(
+        [&] {
+            x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), window});
+            return waitUntil(
+                [&] {
+                    return x(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}) ==
+                           window;
+                },
+                1500);
+        },
+        10000);
+}
+
 bool DesktopSession::switchToWorkspace(int n) const {
     x(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QString::number(n)});
     return waitUntil(

@@ -50,6 +50,8 @@ public:
     QString property(const QString& window, const QString& name) const;
     bool hasIcon(const QString& window) const;
     bool isViewable(const QString& window) const;
+    // Activates the window and waits until the window manager has given it the focus.
+    bool activate(const QString& window) const;
     // Switches to workspace n and waits until the window manager reports it.
     bool switchToWorkspace(int n) const;
     QString windowManager() const { return m_windowManager; }

@@ -188,8 +188,7 @@ private slots:
         const QString box = r.desktop->waitForWindowOf(second->processId());
         QVERIFY(!box.isEmpty());
         QCOMPARE(r.desktop->title(box), QStringLiteral("Lumivista"));
-        r.desktop->x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"),
-                                                 QStringLiteral("--sync"), box});
+        QVERIFY(r.desktop->activate(box));
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(second->waitForFinished(5000));
         QCOMPARE(second->exitCode(), 0);
@@ -199,8 +198,7 @@ private slots:
         QProcess* third = r.desktop->launch(QStringLiteral("/dev/null/runtime"));
         const QString thirdBox = r.desktop->waitForWindowOf(third->processId());
         QVERIFY(!thirdBox.isEmpty());
-        r.desktop->x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"),
-                                                 QStringLiteral("--sync"), thirdBox});
+        QVERIFY(r.desktop->activate(thirdBox));
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(third->waitForFinished(5000));
         QCOMPARE(r.program->state(), QProcess::Running);
@@ -343,8 +341,7 @@ private slots:
         }, 30000));
 
         // Alt+A moves to the address box; Enter goes to exactly the typed address.
-        r.desktop->x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"),
-                                                 QStringLiteral("--sync"), viewer});
+        QVERIFY(r.desktop->activate(viewer));
         r.desktop->key(QStringLiteral("alt+a ctrl+a"));
         r.desktop->type(page.url());
         QVERIFY(r.desktop->hasIcon(viewer));
