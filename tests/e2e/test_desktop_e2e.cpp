@@ -332,16 +332,23 @@ private slots:
                                                       QStringLiteral("--onlyvisible"),
                                                       QStringLiteral("--pid"), pid})
                                             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-                if (!ids.isEmpty()) {
-                    viewer = ids.first();
-                    return true;
+                // The top-level: the one with a title.
+                for (const QString& id : ids) {
+                    if (!r.desktop->title(id).isEmpty()) {
+                        viewer = id;
+                        return true;
+                    }
                 }
             }
             return false;
         }, 30000));
 
         // Alt+A moves to the address box; Enter goes to exactly the typed address.
-        QVERIFY(r.desktop->activate(viewer));
+        QVERIFY2(r.desktop->activate(viewer),
+                 qPrintable(QStringLiteral("viewer %1 \"%2\", active %3")
+                                .arg(viewer, r.desktop->title(viewer),
+                                     r.desktop->x(QStringLiteral("xdotool"),
+                                                  {QStringLiteral("getactivewindow")}))));
         r.desktop->key(QStringLiteral("alt+a ctrl+a"));
         r.desktop->type(page.url());
         QVERIFY(r.desktop->hasIcon(viewer));
