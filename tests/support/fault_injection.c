@@ -45,8 +45,8 @@ static int shouldFail(const char* kind) {
     }
     if (!parsed) {
         parsed = 1;
-        const char* spec = getenv("LUMI_FAULT");
-        if (spec && sscanf(spec, "%15[a-z]:%d:%d", faultKind, &faultAt, &faultErrno) != 3)
+        const char* fault = getenv("LUMI_FAULT");
+        if (fault && sscanf(fault, "%15[a-z]:%d:%d", faultKind, &faultAt, &faultErrno) != 3)
             faultKind[0] = 0;
     }
     if (faultKind[0] == 0 || strcmp(kind, faultKind) != 0) return 0;
