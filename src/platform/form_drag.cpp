@@ -4,17 +4,6 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace {
-std::function<bool(QWindow*)>& systemMoveOverride() {
-    static std::function<bool(QWindow*)> hook;
-    return hook;
-}
-} // namespace
-
-void FormDragger::SetSystemMoveForTest(std::function<bool(QWindow*)> startSystemMove) {
-    systemMoveOverride() = std::move(startSystemMove);
-}
-
 void FormDragger::pressed(const QPoint& globalPos) {
     m_pressGlobal = m_lastGlobal = globalPos;
     m_formAtPress = m_form->pos();
@@ -50,10 +39,7 @@ void FormDragger::start() {
     QWindow* window = m_form->windowHandle();
     bool started = false;
     if (window) {
-        if (auto& hook = systemMoveOverride())
-            started = hook(window);
-        else
-            started = window->startSystemMove();
+        started = m_systemMove ? m_systemMove(window) : window->startSystemMove();
     }
     if (started) {
         // The window manager owns the pointer until the button is released.

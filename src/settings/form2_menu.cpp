@@ -6,7 +6,6 @@
 #include "core/form1_procedures.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
-#include "settings/menu_commands.h"
 
 #include <QAction>
 #include <QMenu>
@@ -42,11 +41,13 @@ void Form2::buildMenu() {
     m_mnuEnArriere->setChecked(form1 ? IsTopmost(form1) : true);
 }
 
-void Form2::ConnectFloatingWindow(Form1& form1) {
-    form1.hooks.setBackFrontMark = [](bool checked) { Form2::Load()->SetBackFrontMark(checked); };
-    form1.hooks.popupMenu = [](QPoint globalPos) { Form2::Load()->PopupMenu(globalPos); };
+void Form2::ConnectFloatingWindow(Form1& form1, const MenuCommands& commands) {
+    form1.hooks.setBackFrontMark = [commands](bool checked) {
+        Form2::Load(commands)->SetBackFrontMark(checked);
+    };
+    form1.hooks.popupMenu = [commands](QPoint globalPos) { Form2::Load(commands)->PopupMenu(globalPos); };
     // Form1 has already run ResetExerciseTimers before calling this.
-    form1.hooks.doubleClick = [] { Form2::Load()->ShowModeless(); };
+    form1.hooks.doubleClick = [commands] { Form2::Load(commands)->ShowModeless(); };
 }
 
 void Form2::PopupMenu(const QPoint& globalPos) {
@@ -57,8 +58,8 @@ void Form2::PopupMenu(const QPoint& globalPos) {
 void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }
 
 void Form2::MNU_Apropos_Click() {
-    if (MenuCommands::ShowAbout)
-        MenuCommands::ShowAbout();
+    if (m_commands.showAbout)
+        m_commands.showAbout();
 }
 
 void Form2::MNU_Configurer_Click() {
@@ -72,8 +73,8 @@ void Form2::MNU_Configurer_Click() {
 }
 
 void Form2::MNU_Statistiques_Click() {
-    if (MenuCommands::ShowStatistics)
-        MenuCommands::ShowStatistics();
+    if (m_commands.showStatistics)
+        m_commands.showStatistics();
 }
 
 void Form2::MNU_EnArriere_Click() {

@@ -5,27 +5,6 @@ using namespace Module1;
 namespace {
 constexpr double Logo = 1305;
 constexpr double Player = 495;
-
-// The configuration window's Cancel, as far as it touches the floating window: waiting timers
-// on, displays in progress ended and the row packed.
-void cancelConfiguration(Form1& f) {
-    int ended = 0;
-    for (int i = 0; i < ExerciseCount; ++i) {
-        f.Timer1(i).setEnabled(true);
-        if (f.Timer2(i).isEnabled()) {
-            ++ended;
-            ShowTicks[i] = 0;
-        }
-        f.Timer2(i).setEnabled(false);
-    }
-    if (ended > 0) {
-        ResizeByUser = false;
-        f.LayOutRow();
-        f.SetShownCount(std::int16_t(f.ShownCount() - ended));
-        f.SetWidth(f.ContentWidth());
-        ResizeByUser = true;
-    }
-}
 } // namespace
 
 class TestExerciseCycle : public QObject {
@@ -229,24 +208,6 @@ private slots:
         QCOMPARE(f.ShownCount(), std::int16_t(1));
     }
 
-    void dueExerciseWaitingPast16BitsStaysDue() {
-        CoreRig rig;
-        rig.writeSettings({{0, {2, 30000}}, {1, {2, 30000}}, {2, {2, 30000}}, {3, {1, 5}}});
-        Form1& f = rig.start();
-        rig.clock.advanceTo(20000);
-        QVERIFY(!f.Timer2(3).isEnabled());
-        QCOMPARE(f.ShownCount(), std::int16_t(3));
-        WaitTicks[3] = 32765;
-        rig.clock.advance(30000);
-        QCOMPARE(WaitTicks[3], std::int16_t(32767));
-        QVERIFY(!f.Timer2(3).isEnabled());
-        QCOMPARE(rig.boxes.count(), 0);
-        cancelConfiguration(f);
-        rig.clock.advance(10000);
-        QVERIFY(f.Timer2(3).isEnabled());
-        QCOMPARE(WaitTicks[3], std::int16_t(0));
-    }
-
     void displayEndsWhenTimingIsLoweredOrCleared() {
         CoreRig rig;
         rig.writeSettings({{0, {1, 30}}, {1, {1, 30}}});
@@ -268,22 +229,6 @@ private slots:
         rig.clock.advance(300);
         QVERIFY(!f.Timer2(0).isEnabled());
         QCOMPARE(rig.boxes.count(), 0);
-    }
-
-    void cancelDuringADisplayKeepsTheCountRight() {
-        CoreRig rig;
-        rig.writeSettings({{0, {1, 100}}, {4, {1, 100}}, {6, {1, 100}}, {8, {1, 100}}});
-        Form1& f = rig.start();
-        rig.clock.advanceTo(10000);
-        QCOMPARE(f.ShownCount(), std::int16_t(3));
-        ResetExerciseTimers();
-        cancelConfiguration(f);
-        QCOMPARE(f.ShownCount(), std::int16_t(0));
-        QCOMPARE(f.Width(), Logo);
-        for (int i = 0; i < ExerciseCount; ++i)
-            QVERIFY(!f.AniGif(i).Visible());
-        rig.clock.advance(10000); // later displays are not blocked
-        QCOMPARE(f.ShownCount(), std::int16_t(3));
     }
 };
 
