@@ -1,7 +1,6 @@
 #include "core_rig.h"
 
 #include "platform/failure.h"
-#include "platform/form_drag.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
