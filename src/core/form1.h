@@ -88,10 +88,6 @@ public:
     void Timer1_Timer(int index);
     void Timer2_Timer(int index);
 
-    // Packs the animations whose display timer is enabled against the logo, in exercise order,
-    // hides the others, and sets ContentWidth. Does not touch the window's width.
-    void LayOutRow();
-
     // The size check; public so the window system path and tests reach the same code.
     void Form_Resize();
 
@@ -119,6 +115,9 @@ private:
     void applyGeometry();
     void setSizeTwips(double width, double height);
     void logoDoubleClicked();
+    // Packs the animations whose display timer is enabled against the logo, in exercise order,
+    // hides the others, and sets ContentWidth. Does not touch the window's width.
+    void LayOutRow();
 
     FloatingWindowEnvironment m_env;
     FloatingWindowParts m_parts; // what the shared procedures act on

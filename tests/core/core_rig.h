@@ -71,6 +71,10 @@ struct CoreRig {
             qFatal("Form_Load refused");
         return *form;
     }
+    Form1& start(const Settings& settings) {
+        writeSettings(settings);
+        return start();
+    }
 
     QWindow* window() const { return form->windowHandle(); }
 

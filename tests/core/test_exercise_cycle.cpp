@@ -12,8 +12,7 @@ class TestExerciseCycle : public QObject {
 private slots:
     void frequency6Timing10() {
         CoreRig rig;
-        rig.writeSettings({{0, {6, 10}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {6, 10}}});
         rig.clock.advanceTo(59999);
         QVERIFY(!f.Timer2(0).isEnabled());
         QCOMPARE(WaitTicks[0], std::int16_t(5));
@@ -54,8 +53,7 @@ private slots:
 
     void frequency1Timing1() {
         CoreRig rig;
-        rig.writeSettings({{8, {1, 1}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{8, {1, 1}}});
         rig.clock.advanceTo(10000);
         QVERIFY(f.Timer2(8).isEnabled());
         QCOMPARE(f.AniGif(8).Left(), Logo);
@@ -94,8 +92,7 @@ private slots:
 
     void fourDueAtOnce() {
         CoreRig rig;
-        rig.writeSettings({{0, {2, 10}}, {1, {2, 1000}}, {2, {2, 1000}}, {3, {2, 1000}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {2, 10}}, {1, {2, 1000}}, {2, {2, 1000}}, {3, {2, 1000}}});
         rig.clock.advanceTo(20000);
         QCOMPARE(f.ShownCount(), std::int16_t(3));
         QCOMPARE(f.AniGif(0).Left(), Logo);
@@ -123,8 +120,7 @@ private slots:
 
     void packingWhenADisplayEnds() {
         CoreRig rig;
-        rig.writeSettings({{2, {1, 5}}, {5, {1, 50}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{2, {1, 5}}, {5, {1, 50}}});
         rig.clock.advanceTo(10000);
         QCOMPARE(f.AniGif(2).Left(), Logo);
         QCOMPARE(f.AniGif(5).Left(), Logo + Player);
@@ -139,8 +135,7 @@ private slots:
 
     void placedAtTheRightEndThenPackedByIndex() {
         CoreRig rig;
-        rig.writeSettings({{3, {1, 50}}, {7, {2, 100}}, {1, {3, 10}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{3, {1, 50}}, {7, {2, 100}}, {1, {3, 10}}});
         rig.clock.advanceTo(10000);
         QCOMPARE(f.AniGif(3).Left(), Logo);
         rig.clock.advanceTo(20000);
@@ -160,8 +155,7 @@ private slots:
 
     void waitingTickHidesTheDisplay() {
         CoreRig rig;
-        rig.writeSettings({{0, {1, 100}}, {1, {5, 1}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {1, 100}}, {1, {5, 1}}});
         rig.clock.advanceTo(10300);
         QVERIFY(f.AniGif(0).Visible());
         rig.clock.advanceTo(20000); // exercise 1 counts a waiting tick: players reloaded
@@ -175,8 +169,7 @@ private slots:
 
     void doubleClickDuringADisplay() {
         CoreRig rig;
-        rig.writeSettings({{0, {1, 10}}, {1, {1, 100}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {1, 10}}, {1, {1, 100}}});
         rig.clock.advanceTo(10900); // both on display, 0 at ShowTicks 3
         QCOMPARE(f.Width(), Logo + 2 * Player);
         QCOMPARE(ShowTicks[0], std::int16_t(3));
@@ -210,8 +203,7 @@ private slots:
 
     void displayEndsWhenTimingIsLoweredOrCleared() {
         CoreRig rig;
-        rig.writeSettings({{0, {1, 30}}, {1, {1, 30}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {1, 30}}, {1, {1, 30}}});
         rig.clock.advanceTo(10000 + 300 * 5);
         QCOMPARE(ShowTicks[0], std::int16_t(5));
         ExerciseTiming[0] = 2; // saved while on display

@@ -486,8 +486,7 @@ private slots:
 
     void doubleClickResetsAndOpensTheConfiguration() {
         CoreRig rig;
-        rig.writeSettings({{0, {3, 5}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {3, 5}}});
         rig.clock.advance(20000);
         QCOMPARE(WaitTicks[0], std::int16_t(2));
         const QPoint start = f.pos();

@@ -428,9 +428,7 @@ void TestForm2::okWhenFileCannotBeWritten() {
 }
 
 void TestForm2::cancelEndsDisplaysAndRestartsCycle() {
-    QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
-        bytes += handRecord(i + 1, (i == 1 || i == 6) ? 1 : 0, 100, "m", 0, 0);
+    const QByteArray bytes = CoreRig::settingsBytes({{1, {1, 100}}, {6, {1, 100}}});
     SettingsRig rig(bytes);
     rig.clock.advance(10000);
     QVERIFY(rig.form->Timer2(1).isEnabled() && rig.form->Timer2(6).isEnabled());

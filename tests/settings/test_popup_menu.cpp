@@ -228,10 +228,7 @@ void TestPopupMenu::markRightAfterOkAndCancel() {
 }
 
 void TestPopupMenu::exitNoThenYes() {
-    QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
-        bytes += handRecord(i + 1, i == 2 ? 1 : 0, 3, "m", 0, 0);
-    SettingsRig rig(bytes);
+    SettingsRig rig(CoreRig::settingsBytes({{2, {1, 3}}}));
     rig.form->show();
     Form2* form = Form2::Loaded();
     form->MNU_Desactiver_Click(); // no answer queued: Enter takes the default button
@@ -252,10 +249,7 @@ void TestPopupMenu::exitNoThenYes() {
 }
 
 void TestPopupMenu::configurationNarrowsToLogo() {
-    QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
-        bytes += handRecord(i + 1, i < 2 ? 1 : 0, 50, "m", 0, 0);
-    SettingsRig rig(bytes);
+    SettingsRig rig(CoreRig::settingsBytes({{0, {1, 50}}, {1, {1, 50}}}));
     rig.clock.advance(10000);
     QCOMPARE(int(rig.form->ShownCount()), 2);
     QVERIFY(rig.form->Width() > rig.form->Image2Width());
