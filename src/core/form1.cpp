@@ -214,7 +214,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     }
     m_parts.sizeTwips = [this] { return QSizeF(m_widthTwips, m_heightTwips); };
     m_parts.narrowToLogo = [this] { SetWidth(Int16::fromDouble(m_image2Width)); };
-    m_parts.screen = [this] { return m_env.screen ? m_env.screen() : PrimaryScreenMetrics(); };
+    m_parts.screen = m_env.screen ? m_env.screen : &PrimaryScreenMetrics;
     SetFloatingWindow(&m_parts);
 
     m_widthTwips = DesignWidth;
@@ -234,9 +234,6 @@ Form1::~Form1() {
 }
 
 Form1* Form1::instance() { return g_instance; }
-
-
-void Form1::SetWidth(double twips) { setSizeTwips(twips, m_heightTwips); }
 
 bool Form1::Form_Load() {
     using namespace Module1;
@@ -305,6 +302,7 @@ bool Form1::Form_Load() {
 double Form1::Left() const { return Twips::FromPixelsX(pos().x()); }
 double Form1::Top() const { return Twips::FromPixelsY(pos().y()); }
 
+void Form1::SetWidth(double twips) { setSizeTwips(twips, m_heightTwips); }
 void Form1::SetHeight(double twips) { setSizeTwips(m_widthTwips, twips); }
 
 // The one way code changes the window's size: the size check follows at once, nested.

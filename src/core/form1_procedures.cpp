@@ -24,7 +24,9 @@ ScreenMetrics PrimaryScreenMetrics() {
             Twips::TwipsPerPixelY()};
 }
 
-ScreenMetrics CurrentScreenMetrics() { return g_window ? g_window->screen() : PrimaryScreenMetrics(); }
+ScreenMetrics CurrentScreenMetrics() {
+    return g_window ? g_window->screen() : PrimaryScreenMetrics();
+}
 
 static void twipsToPixels(const ScreenMetrics& m, std::int16_t& x, std::int16_t& y) {
     x = toPixels16(x, m.twipsPerPixelX);

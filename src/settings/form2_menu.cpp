@@ -45,7 +45,9 @@ void Form2::ConnectFloatingWindow(Form1& form1, const MenuCommands& commands) {
     form1.hooks.setBackFrontMark = [commands](bool checked) {
         Form2::Load(commands)->SetBackFrontMark(checked);
     };
-    form1.hooks.popupMenu = [commands](QPoint globalPos) { Form2::Load(commands)->PopupMenu(globalPos); };
+    form1.hooks.popupMenu = [commands](QPoint globalPos) {
+        Form2::Load(commands)->PopupMenu(globalPos);
+    };
     // Form1 has already run ResetExerciseTimers before calling this.
     form1.hooks.doubleClick = [commands] { Form2::Load(commands)->ShowModeless(); };
 }

@@ -478,7 +478,8 @@ void TestForm2::cancelLetsADueExerciseWaitingPast16BitsShow() {
 }
 
 void TestForm2::cancelDuringThreeDisplaysKeepsTheCountRight() {
-    SettingsRig rig(CoreRig::settingsBytes({{0, {1, 100}}, {4, {1, 100}}, {6, {1, 100}}, {8, {1, 100}}}));
+    SettingsRig rig(
+        CoreRig::settingsBytes({{0, {1, 100}}, {4, {1, 100}}, {6, {1, 100}}, {8, {1, 100}}}));
     Form1& f = *rig.form;
     rig.clock.advanceTo(10000);
     QCOMPARE(f.ShownCount(), std::int16_t(3));
