@@ -21,8 +21,6 @@
 #include <QPixmap>
 
 namespace {
-Form1* g_instance = nullptr;
-
 // Design size of the window's client area, in twips.
 constexpr double DesignWidth = 5385;
 constexpr double DesignHeight = 2970;
@@ -167,7 +165,6 @@ QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
 
 Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_env(std::move(environment)) {
-    g_instance = this;
     Module1::ApplicationFolder = m_env.applicationFolder;
     TimerFactory& timers = m_env.timers;
     static const bool accessibleFactory =
@@ -215,7 +212,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     m_parts.sizeTwips = [this] { return QSizeF(m_widthTwips, m_heightTwips); };
     m_parts.narrowToLogo = [this] { SetWidth(Int16::fromDouble(m_image2Width)); };
     m_parts.screen = m_env.screen ? m_env.screen : &PrimaryScreenMetrics;
-    SetFloatingWindow(&m_parts);
+    RegisterFloatingWindow(&m_parts);
 
     m_widthTwips = DesignWidth;
     m_heightTwips = DesignHeight;
@@ -227,13 +224,8 @@ Form1::~Form1() {
         t->setEnabled(false);
     for (auto& t : m_timer2)
         t->setEnabled(false);
-    if (g_instance == this) {
-        g_instance = nullptr;
-        SetFloatingWindow(nullptr);
-    }
+    UnregisterFloatingWindow(&m_parts);
 }
-
-Form1* Form1::instance() { return g_instance; }
 
 bool Form1::Form_Load() {
     using namespace Module1;

@@ -51,9 +51,6 @@ public:
     explicit Form1(FloatingWindowEnvironment environment, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The live floating window, nullptr when none.
-    static Form1* instance();
-
     // The start sequence. Returns false when another instance runs (its box has been shown and
     // this process is to end); a failure in a later step is reported and true is returned.
     bool Form_Load();

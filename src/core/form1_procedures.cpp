@@ -17,7 +17,12 @@ std::int16_t toPixels16(double twips, double divisor) {
 }
 } // namespace
 
-void SetFloatingWindow(const FloatingWindowParts* parts) { g_window = parts; }
+void RegisterFloatingWindow(const FloatingWindowParts* parts) { g_window = parts; }
+
+void UnregisterFloatingWindow(const FloatingWindowParts* parts) {
+    if (g_window == parts)
+        g_window = nullptr;
+}
 
 ScreenMetrics PrimaryScreenMetrics() {
     return {Twips::ScreenWidth(), Twips::ScreenHeight(), Twips::TwipsPerPixelX(),

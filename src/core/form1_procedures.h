@@ -27,7 +27,7 @@ ScreenMetrics PrimaryScreenMetrics();
 ScreenMetrics CurrentScreenMetrics();
 
 // What the procedures need of the floating window, and no more. The window registers its parts
-// while it lives (nullptr: none).
+// while it lives; the last one registered is the one acted on.
 struct FloatingWindowParts {
     QWidget* window = nullptr;
     std::array<AniGifPlayer*, Module1::ExerciseCount> players{};
@@ -36,7 +36,8 @@ struct FloatingWindowParts {
     std::function<void()> narrowToLogo;
     std::function<ScreenMetrics()> screen;
 };
-void SetFloatingWindow(const FloatingWindowParts* parts);
+void RegisterFloatingWindow(const FloatingWindowParts* parts);
+void UnregisterFloatingWindow(const FloatingWindowParts* parts);
 
 // Twips to pixels in place, rounded half to even, 16-bit (throws Failure(Overflow) outside).
 // The horizontal divisor is used as it is; the vertical one is first rounded to a whole number.

@@ -75,9 +75,9 @@ QString exerciseName(int row) { return QLatin1String(Module1::ExerciseNames[row]
 
 Form2* Form2::Loaded() { return g_instance; }
 
-Form2* Form2::Load(const MenuCommands& commands) {
+Form2* Form2::Load(Form1* form1, const MenuCommands& commands) {
     if (!g_instance) {
-        g_instance = new Form2(commands);
+        g_instance = new Form2(form1, commands);
         g_instance->Form_Load();
     }
     return g_instance;
@@ -94,7 +94,8 @@ void Form2::Unload() {
     form->deleteLater();
 }
 
-Form2::Form2(MenuCommands commands) : QWidget(nullptr), m_commands(std::move(commands)) {
+Form2::Form2(Form1* form1, MenuCommands commands)
+    : QWidget(nullptr), m_form1(form1), m_commands(std::move(commands)) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -353,8 +354,8 @@ void Form2::endWithoutSaving() {
 }
 
 void Form2::Command2_Click() {
-    if (Form1* form1 = Form1::instance())
-        form1->EndDisplays(form1->DisplaysInProgress());
+    if (m_form1)
+        m_form1->EndDisplays(m_form1->DisplaysInProgress());
     StartExerciseTimers();
     SettingsFileProtocol::Close();
     Unload();

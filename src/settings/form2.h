@@ -36,8 +36,9 @@ public:
 
     // The loaded window, nullptr when it is not loaded.
     static Form2* Loaded();
-    // Loads the window hidden, with these menu commands, when it is not loaded; returns it.
-    static Form2* Load(const MenuCommands& commands = {});
+    // Loads the window hidden when it is not loaded, acting on this floating window (nullptr:
+    // none) with these menu commands; returns it.
+    static Form2* Load(Form1* form1 = nullptr, const MenuCommands& commands = {});
     // Destroys the window (and the menu) if loaded. Nothing is saved.
     static void Unload();
 
@@ -101,7 +102,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    explicit Form2(MenuCommands commands);
+    Form2(Form1* form1, MenuCommands commands);
     void buildControls();
     void ensureControls();
     void buildMenu();
@@ -129,6 +130,7 @@ private:
     QAction* m_mnuEnArriere = nullptr;
     QAction* m_mnuDesactiver = nullptr;
 
+    Form1* m_form1;
     MenuCommands m_commands;
     bool m_controlsBuilt = false;
     bool m_freshlyLoaded = false;

@@ -37,19 +37,19 @@ void Form2::buildMenu() {
     // The mark tells the floating window's real stacking. A menu built afresh after the
     // window was closed must not claim "on top" from its definition while it is not.
     m_mnuEnArriere->setCheckable(true);
-    Form1* form1 = Form1::instance();
-    m_mnuEnArriere->setChecked(form1 ? IsTopmost(form1) : true);
+    m_mnuEnArriere->setChecked(m_form1 ? IsTopmost(m_form1) : true);
 }
 
 void Form2::ConnectFloatingWindow(Form1& form1, const MenuCommands& commands) {
-    form1.hooks.setBackFrontMark = [commands](bool checked) {
-        Form2::Load(commands)->SetBackFrontMark(checked);
+    Form1* window = &form1;
+    form1.hooks.setBackFrontMark = [window, commands](bool checked) {
+        Form2::Load(window, commands)->SetBackFrontMark(checked);
     };
-    form1.hooks.popupMenu = [commands](QPoint globalPos) {
-        Form2::Load(commands)->PopupMenu(globalPos);
+    form1.hooks.popupMenu = [window, commands](QPoint globalPos) {
+        Form2::Load(window, commands)->PopupMenu(globalPos);
     };
     // Form1 has already run ResetExerciseTimers before calling this.
-    form1.hooks.doubleClick = [commands] { Form2::Load(commands)->ShowModeless(); };
+    form1.hooks.doubleClick = [window, commands] { Form2::Load(window, commands)->ShowModeless(); };
 }
 
 void Form2::PopupMenu(const QPoint& globalPos) {
@@ -66,12 +66,11 @@ void Form2::MNU_Apropos_Click() {
 
 void Form2::MNU_Configurer_Click() {
     ResetExerciseTimers();
-    Form1* form1 = Form1::instance();
-    if (form1)
-        form1->SetWidth(form1->Image2Width());
-    Form2::Load()->ShowModeless();
-    if (form1)
-        form1->SetWidth(form1->Image2Width());
+    if (m_form1)
+        m_form1->SetWidth(m_form1->Image2Width());
+    Form2::Load(m_form1, m_commands)->ShowModeless();
+    if (m_form1)
+        m_form1->SetWidth(m_form1->Image2Width());
 }
 
 void Form2::MNU_Statistiques_Click() {
@@ -81,18 +80,17 @@ void Form2::MNU_Statistiques_Click() {
 
 void Form2::MNU_EnArriere_Click() {
     try {
-        Form1* form1 = Form1::instance();
         if (!m_mnuEnArriere->isChecked()) {
             MsgBox(QStringLiteral("Icons will appear in front of all opened programs or documents"),
                    MsgStyle::OkOnly, QStringLiteral("Attention..."));
-            if (form1)
-                SetWindowZOrder(form1, true);
+            if (m_form1)
+                SetWindowZOrder(m_form1, true);
             m_mnuEnArriere->setChecked(true);
         } else {
             MsgBox(QStringLiteral("Icons will appear behind all opened programs or documents"),
                    MsgStyle::OkOnly, QStringLiteral("Attention..."));
-            if (form1)
-                SetWindowZOrder(form1, false);
+            if (m_form1)
+                SetWindowZOrder(m_form1, false);
             m_mnuEnArriere->setChecked(false);
         }
     } catch (const Failure& failure) {
@@ -105,6 +103,6 @@ void Form2::MNU_Desactiver_Click() {
         MsgBox(QStringLiteral(" Are you sure you want to exit the Lumivista program?"),
                MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
     if (answer == MsgAnswer::Yes)
-        if (Form1* form1 = Form1::instance())
-            form1->Unload();
+        if (m_form1)
+            m_form1->Unload();
 }
