@@ -3,9 +3,11 @@
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/message_box_qt.h"
+#include "platform/single_instance.h"
 #include "platform/timers.h"
 #include "settings/form2.h"
-#include "settings/menu_commands.h"
+#include "settings/module1_settings.h"
+#include "settings/settings_file.h"
 #include "statistics/form4.h"
 
 #include <QApplication>
@@ -20,15 +22,20 @@ int main(int argc, char* argv[]) {
     DialogFont::UseEverywhere();
     DesktopWindow::SetApplicationIdentity();
     InstallQtMessageBoxPresenter();
-    MenuCommands::ShowStatistics = &ShowStatisticsWindow;
-    MenuCommands::ShowAbout = &ShowAboutWindow;
     // Only unloading the floating window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QtTimerFactory timers;
-    Form1 form1(timers);
+    const QString folder = QCoreApplication::applicationDirPath();
+    FloatingWindowEnvironment environment(timers);
+    environment.applicationFolder = folder;
+    environment.lockPaths = SingleInstanceLock::DefaultPaths(folder);
+    environment.lockFallbacks = SingleInstanceLock::DefaultFallbacks;
+    environment.loadSettings = &Module1::LoadSettingsFile;
+    environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
+    Form1 form1(std::move(environment));
     // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
     // Form_Load: its step 6 clears the Back/Front mark.
-    Form2::ConnectFloatingWindow(form1);
+    Form2::ConnectFloatingWindow(form1, {&ShowAboutWindow, &ShowStatisticsWindow});
     if (!form1.Form_Load())
         return 0; // another instance runs
     return app.exec();

@@ -43,10 +43,27 @@ void Form1::Timer2_Timer(int i) {
         ResizeByUser = true;
         return;
     }
-    ShowTicks[i] = 0;
-    Timer2(i).setEnabled(false);
+    EndDisplays({i});
+}
+
+std::vector<int> Form1::DisplaysInProgress() {
+    std::vector<int> shown;
+    for (int i = 0; i < ExerciseCount; ++i)
+        if (Timer2(i).isEnabled())
+            shown.push_back(i);
+    return shown;
+}
+
+void Form1::EndDisplays(const std::vector<int>& exercises) {
+    if (exercises.empty())
+        return;
+    ResizeByUser = false;
+    for (int i : exercises) {
+        ShowTicks[i] = 0;
+        Timer2(i).setEnabled(false);
+    }
     LayOutRow();
-    m_shownCount = Int16::add(m_shownCount, -1);
+    m_shownCount = Int16::add(m_shownCount, -int(exercises.size()));
     SetWidth(m_contentWidth);
     ResizeByUser = true;
 }

@@ -8,7 +8,6 @@
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
-#include "settings/settings_file.h"
 
 #include <QAccessible>
 #include <QAccessibleObject>
@@ -23,10 +22,6 @@
 #include <QPixmap>
 
 namespace {
-Form1* g_instance = nullptr;
-QString g_lockPathOverride;
-std::function<void()> g_endProgram;
-
 // Design size of the window's client area, in twips.
 constexpr double DesignWidth = 5385;
 constexpr double DesignHeight = 2970;
@@ -36,7 +31,8 @@ constexpr double DesignHeight = 2970;
 // right-button press.
 class LogoImage : public QWidget {
 public:
-    explicit LogoImage(Form1* form) : QWidget(form), m_form(form), m_dragger(form) {
+    explicit LogoImage(Form1* form)
+        : QWidget(form), m_form(form), m_dragger(form, form->m_env.systemMove) {
         m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
         // The keyboard reaches every command of the logo once the window has the focus.
         setFocusPolicy(Qt::StrongFocus);
@@ -168,9 +164,10 @@ QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
 }
 } // namespace
 
-Form1::Form1(TimerFactory& timers, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
-    g_instance = this;
+Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_env(std::move(environment)) {
+    Module1::ApplicationFolder = m_env.applicationFolder;
+    TimerFactory& timers = m_env.timers;
     static const bool accessibleFactory =
         (QAccessible::installFactory(form1AccessibleFactory), true);
     Q_UNUSED(accessibleFactory);
@@ -208,6 +205,16 @@ Form1::Form1(TimerFactory& timers, QWidget* parent)
         m_timer2[i]->setCallback([this, i, guarded] { guarded("Timer2_Timer", [&] { Timer2_Timer(i); }); });
     }
 
+    m_parts.window = this;
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+        m_parts.players[i] = m_aniGif[i];
+        m_parts.waitingTimers[i] = m_timer1[i].get();
+    }
+    m_parts.sizeTwips = [this] { return QSizeF(m_widthTwips, m_heightTwips); };
+    m_parts.narrowToLogo = [this] { SetWidth(Int16::fromDouble(m_image2Width)); };
+    m_parts.screen = m_env.screen ? m_env.screen : &PrimaryScreenMetrics;
+    RegisterFloatingWindow(&m_parts);
+
     m_widthTwips = DesignWidth;
     m_heightTwips = DesignHeight;
     applyGeometry();
@@ -219,25 +226,13 @@ Form1::~Form1() {
         t->setEnabled(false);
     for (auto& t : m_timer2)
         t->setEnabled(false);
-    if (g_instance == this)
-        g_instance = nullptr;
+    UnregisterFloatingWindow(&m_parts);
 }
-
-Form1* Form1::instance() { return g_instance; }
-
-void Form1::SetInstanceLockPath(const QString& path) { g_lockPathOverride = path; }
-
-void Form1::SetEndProgram(std::function<void()> endProgram) { g_endProgram = std::move(endProgram); }
 
 bool Form1::Form_Load() {
     using namespace Module1;
     // 1. One instance per user; the running one is left alone.
-    m_instanceLock =
-        g_lockPathOverride.isEmpty()
-            ? std::make_unique<SingleInstanceLock>(
-                  SingleInstanceLock::DefaultPaths(ApplicationFolder()),
-                  SingleInstanceLock::DefaultFallbacks)
-            : std::make_unique<SingleInstanceLock>(g_lockPathOverride);
+    m_instanceLock = std::make_unique<SingleInstanceLock>(m_env.lockPaths, m_env.lockFallbacks);
     switch (m_instanceLock->state()) {
     case SingleInstanceLock::State::Acquired:
         break;
@@ -278,8 +273,10 @@ bool Form1::Form_Load() {
         SetWidth(m_contentWidth);
         // Saves interrupted by a crash may have left a temporary file; none can be under way
         // now that this process holds the instance lock.
-        SettingsFileProtocol::RemoveLeftoverTemporaryFiles();
-        LoadSettingsFile();                    // 11
+        if (m_env.removeLeftoverFiles)
+            m_env.removeLeftoverFiles();
+        if (m_env.loadSettings)                // 11
+            m_env.loadSettings();
         for (int i = 0; i < ExerciseCount; ++i) { // 12
             Timer1(i).setInterval(10000);
             Timer2(i).setInterval(300);
@@ -316,14 +313,6 @@ void Form1::applyGeometry() {
     resize(std::max(1, Twips::ToPixelsX(m_widthTwips)), std::max(1, Twips::ToPixelsY(m_heightTwips)));
     m_image2->setGeometry(0, 0, std::max(1, Twips::ToPixelsX(m_image2Width)),
                           std::max(1, Twips::ToPixelsY(m_image2Height)));
-}
-
-SizeCheckResult SizeCheckRow(int h, int w) {
-    if (h >= 405 && h <= 1350 && w >= 979 && w <= 3262)
-        return {h, w, true, 0};
-    if (h >= 405 && w >= 979)
-        return {1350, 3263, false, 1350};
-    return {405, 978, false, 405};
 }
 
 void Form1::Form_Resize() {
@@ -376,8 +365,8 @@ void Form1::closeEvent(QCloseEvent* event) {
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible())
             window->hide();
-    if (g_endProgram)
-        g_endProgram();
+    if (m_env.endProgram)
+        m_env.endProgram();
     else
         QCoreApplication::exit(0);
 }

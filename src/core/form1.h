@@ -12,23 +12,44 @@
 #include "platform/timers.h"
 
 #include <QPoint>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class LogoImage;
+class QWindow;
 class SingleInstanceLock;
+
+// What the floating window is given when it is made: main() passes the real world, a test its
+// own folder, clock and screen. Nothing of it is global.
+struct FloatingWindowEnvironment {
+    explicit FloatingWindowEnvironment(TimerFactory& timers) : timers(timers) {}
+    TimerFactory& timers;
+    // Where the pictures, animations and LOGO2.DAT are.
+    QString applicationFolder;
+    // The single-instance lock's places (see SingleInstanceLock).
+    QStringList lockPaths;
+    int lockFallbacks = 0;
+    // How unloading ends the program; empty = leave the application's event loops.
+    std::function<void()> endProgram;
+    // The screen the window is placed on; empty = the real primary screen.
+    std::function<ScreenMetrics()> screen;
+    // The window manager's move (false = refused); empty = the real one.
+    std::function<bool(QWindow*)> systemMove;
+    // Start-up step 11, and the removal of what interrupted saves left before it.
+    std::function<void()> loadSettings;
+    std::function<void()> removeLeftoverFiles;
+};
 
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form1(TimerFactory& timers, QWidget* parent = nullptr);
+    explicit Form1(FloatingWindowEnvironment environment, QWidget* parent = nullptr);
     ~Form1() override;
-
-    // The live floating window, nullptr when none.
-    static Form1* instance();
 
     // The start sequence. Returns false when another instance runs (its box has been shown and
     // this process is to end); a failure in a later step is reported and true is returned.
@@ -52,16 +73,17 @@ public:
 
     // Exercises on display (0..3) and the width of logo plus displayed animations, in twips.
     std::int16_t ShownCount() const { return m_shownCount; }
-    void SetShownCount(std::int16_t count) { m_shownCount = count; }
     std::int16_t ContentWidth() const { return m_contentWidth; }
+
+    // The exercises whose display timer runs, in exercise order.
+    std::vector<int> DisplaysInProgress();
+    // Ends these displays: their ShowTicks to 0 and display timers off, the row packed again,
+    // ShownCount lowered and the window as wide as the row, the size check held off meanwhile.
+    void EndDisplays(const std::vector<int>& exercises);
 
     // The exercise cycle's handlers (connected to the timers).
     void Timer1_Timer(int index);
     void Timer2_Timer(int index);
-
-    // Packs the animations whose display timer is enabled against the logo, in exercise order,
-    // hides the others, and sets ContentWidth. Does not touch the window's width.
-    void LayOutRow();
 
     // The size check; public so the window system path and tests reach the same code.
     void Form_Resize();
@@ -82,12 +104,6 @@ public:
         std::function<void()> doubleClick;
     } hooks;
 
-    // Where the per-user single-instance lock lives (tests point it into their own folder).
-    static void SetInstanceLockPath(const QString& path);
-    // How the program ends when Form1 is unloaded (tests replace the default, which exits the
-    // application's event loops).
-    static void SetEndProgram(std::function<void()> endProgram);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -96,7 +112,12 @@ private:
     void applyGeometry();
     void setSizeTwips(double width, double height);
     void logoDoubleClicked();
+    // Packs the animations whose display timer is enabled against the logo, in exercise order,
+    // hides the others, and sets ContentWidth. Does not touch the window's width.
+    void LayOutRow();
 
+    FloatingWindowEnvironment m_env;
+    FloatingWindowParts m_parts; // what the shared procedures act on
     std::array<std::unique_ptr<Timer>, 9> m_timer1;
     std::array<std::unique_ptr<Timer>, 9> m_timer2;
     std::array<AniGifPlayer*, 9> m_aniGif{};

@@ -1,27 +1,37 @@
 #include "form1_procedures.h"
 
-#include "core/form1.h"
+#include "core/ani_gif_player.h"
 #include "core/module1.h"
 #include "platform/int16.h"
+#include "platform/timers.h"
 #include "platform/twips.h"
 #include "platform/window_stacking.h"
 
+#include <QWidget>
+
 namespace {
-std::optional<ScreenMetrics> g_metricsOverride;
+const FloatingWindowParts* g_window = nullptr;
 
 std::int16_t toPixels16(double twips, double divisor) {
     return Int16::fromDouble(twips / divisor);
 }
 } // namespace
 
-ScreenMetrics CurrentScreenMetrics() {
-    if (g_metricsOverride)
-        return *g_metricsOverride;
+void RegisterFloatingWindow(const FloatingWindowParts* parts) { g_window = parts; }
+
+void UnregisterFloatingWindow(const FloatingWindowParts* parts) {
+    if (g_window == parts)
+        g_window = nullptr;
+}
+
+ScreenMetrics PrimaryScreenMetrics() {
     return {Twips::ScreenWidth(), Twips::ScreenHeight(), Twips::TwipsPerPixelX(),
             Twips::TwipsPerPixelY()};
 }
 
-void SetScreenMetricsOverride(std::optional<ScreenMetrics> metrics) { g_metricsOverride = metrics; }
+ScreenMetrics CurrentScreenMetrics() {
+    return g_window ? g_window->screen() : PrimaryScreenMetrics();
+}
 
 static void twipsToPixels(const ScreenMetrics& m, std::int16_t& x, std::int16_t& y) {
     x = toPixels16(x, m.twipsPerPixelX);
@@ -56,16 +66,16 @@ MainWindowPlacement ComputeMainWindowPlacement(const ScreenMetrics& screen, doub
 }
 
 void PositionMainWindow() {
-    Form1* form = Form1::instance();
-    if (!form)
+    if (!g_window)
         return;
+    const QSizeF size = g_window->sizeTwips();
     const MainWindowPlacement p =
-        ComputeMainWindowPlacement(CurrentScreenMetrics(), form->Width(), form->Height());
-    form->move(p.x, p.y);
+        ComputeMainWindowPlacement(g_window->screen(), size.width(), size.height());
+    g_window->window->move(p.x, p.y);
     // Shown with normal stacking at once. Start-up gives it normal stacking in the next steps
     // anyway; raising it above all for that moment made the window manager restack it twice
     // while mapping it, a sixth of the start-up time.
-    form->show(); // without activation (WA_ShowWithoutActivating)
+    g_window->window->show(); // without activation (WA_ShowWithoutActivating)
 }
 
 void SetWindowZOrder(QWidget* window, bool topmost) { SetStaysOnTop(window, topmost); }
@@ -73,12 +83,11 @@ void SetWindowZOrder(QWidget* window, bool topmost) { SetStaysOnTop(window, topm
 bool IsTopmost(QWidget* window) { return StaysOnTop(window); }
 
 void LoadAnimations() {
-    Form1* form = Form1::instance();
-    if (!form)
+    if (!g_window)
         return;
     using namespace Module1;
     for (int i = 0; i < ExerciseCount; ++i) {
-        AniGifPlayer& player = form->AniGif(i);
+        AniGifPlayer& player = *g_window->players[i];
         player.SetVisible(false);
         const int row = i + AnimationRowOffset;
         const bool inTable = row >= 0 && row < AnimationRows && AnimationColumn >= 0 &&
@@ -88,21 +97,27 @@ void LoadAnimations() {
 }
 
 void ResetExerciseTimers() {
-    Form1* form = Form1::instance();
-    if (!form)
+    if (!g_window)
         return;
     for (int i = 0; i < Module1::ExerciseCount; ++i) {
-        form->Timer1(i).setEnabled(false);
+        g_window->waitingTimers[i]->setEnabled(false);
         Module1::WaitTicks[i] = 0;
         Module1::ShowTicks[i] = 0;
     }
-    form->SetWidth(Int16::fromDouble(form->Image2Width()));
+    g_window->narrowToLogo();
 }
 
 void StartExerciseTimers() {
-    Form1* form = Form1::instance();
-    if (!form)
+    if (!g_window)
         return;
-    for (int i = 0; i < Module1::ExerciseCount; ++i)
-        form->Timer1(i).setEnabled(true);
+    for (Timer* timer : g_window->waitingTimers)
+        timer->setEnabled(true);
+}
+
+SizeCheckResult SizeCheckRow(int h, int w) {
+    if (h >= 405 && h <= 1350 && w >= 979 && w <= 3262)
+        return {h, w, true, 0};
+    if (h >= 405 && w >= 979)
+        return {1350, 3263, false, 1350};
+    return {405, 978, false, 405};
 }

@@ -1,12 +1,43 @@
 #pragma once
 // The shared procedures of the floating window: placement, stacking, pixel conversion and the
-// loading, stopping and restarting of the exercise players and waiting timers. They act on
-// Form1::instance() and do nothing when there is no floating window.
+// loading, stopping and restarting of the exercise players and waiting timers. They act on the
+// parts that the live floating window registers, and do nothing when there is none.
 
+#include "core/module1.h"
+
+#include <QSizeF>
+#include <array>
 #include <cstdint>
-#include <optional>
+#include <functional>
 
+class AniGifPlayer;
 class QWidget;
+class Timer;
+
+// The screen as the procedures below see it.
+struct ScreenMetrics {
+    double widthTwips = 0;
+    double heightTwips = 0;
+    double twipsPerPixelX = 15;
+    double twipsPerPixelY = 15;
+};
+// The real primary screen.
+ScreenMetrics PrimaryScreenMetrics();
+// The live floating window's screen, else the real primary screen.
+ScreenMetrics CurrentScreenMetrics();
+
+// What the procedures need of the floating window, and no more. The window registers its parts
+// while it lives; the last one registered is the one acted on.
+struct FloatingWindowParts {
+    QWidget* window = nullptr;
+    std::array<AniGifPlayer*, Module1::ExerciseCount> players{};
+    std::array<Timer*, Module1::ExerciseCount> waitingTimers{};
+    std::function<QSizeF()> sizeTwips;
+    std::function<void()> narrowToLogo;
+    std::function<ScreenMetrics()> screen;
+};
+void RegisterFloatingWindow(const FloatingWindowParts* parts);
+void UnregisterFloatingWindow(const FloatingWindowParts* parts);
 
 // Twips to pixels in place, rounded half to even, 16-bit (throws Failure(Overflow) outside).
 // The horizontal divisor is used as it is; the vertical one is first rounded to a whole number.
@@ -29,17 +60,6 @@ void LoadAnimations();
 void ResetExerciseTimers();
 // Enables the nine waiting timers again.
 void StartExerciseTimers();
-
-// The screen as the procedures above see it. Tests set other figures; nullopt = the real
-// primary screen.
-struct ScreenMetrics {
-    double widthTwips = 0;
-    double heightTwips = 0;
-    double twipsPerPixelX = 15;
-    double twipsPerPixelY = 15;
-};
-ScreenMetrics CurrentScreenMetrics();
-void SetScreenMetricsOverride(std::optional<ScreenMetrics> metrics);
 
 // The top left corner PositionMainWindow gives, in pixels, for the given screen metrics.
 struct MainWindowPlacement {

@@ -1,8 +1,7 @@
 #pragma once
 // Module1: the state shared by every window for the whole life of the process, the exercise
-// index with its names, the animation table, and the settings loader.
-
-#include "settings/exercise_record.h"
+// index with its names and the animation table. Its record-file part (the settings loader)
+// lives with the file layer, in settings/module1_settings.h.
 
 #include <QString>
 #include <array>
@@ -36,13 +35,9 @@ extern std::int32_t AnimationRowOffset;
 
 extern bool ResizeByUser;
 
-extern QString SettingsPath;
-extern std::int16_t SettingsFile;
-extern ExerciseRecord CurrentRecord;
-
-// The folder of the executable, or the folder set for a test.
-QString ApplicationFolder();
-void SetApplicationFolder(const QString& folder);
+// The program's folder: where its pictures, animations and LOGO2.DAT are. Set from what the
+// floating window is given when it is made.
+extern QString ApplicationFolder;
 
 // The stored name of an animation file, with its leading backslash as it is kept.
 QString StoredAnimationName(int row, int column);
@@ -50,14 +45,6 @@ QString StoredAnimationName(int row, int column);
 // Fills the 36 entries: the application folder followed by each stored name, whose leading
 // backslash becomes "/" (a folder ending in "/" thus gives a doubled, harmless separator).
 void BuildAnimationTable();
-
-// Copies Frequency, Timing, TotalMinutes and LastMinutes of CurrentRecord into element index
-// of the tables.
-void StoreRecordInTables(int index);
-
-// Copies Frequency, Timing, TotalMinutes and LastMinutes of the nine records into the tables.
-// A failure shows "Error with file LOGO2.DAT!" and leaves the tables as far as they got.
-void LoadSettingsFile();
 
 // An exercise is shown only with a positive frequency and timing. Negative values can reach
 // the file (a pasted "-5"); they would mean a display that never ends, so they count as off.

@@ -6,17 +6,6 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace {
-std::function<bool(QWindow*)>& systemMoveOverride() {
-    static std::function<bool(QWindow*)> hook;
-    return hook;
-}
-} // namespace
-
-void FormDragger::SetSystemMoveForTest(std::function<bool(QWindow*)> startSystemMove) {
-    systemMoveOverride() = std::move(startSystemMove);
-}
-
 void FormDragger::pressed(const QPoint& globalPos) {
     m_pressGlobal = m_lastGlobal = globalPos;
     m_formAtPress = m_form->pos();
@@ -52,10 +41,8 @@ void FormDragger::start() {
     QWindow* window = m_form->windowHandle();
     bool started = false;
     if (window) {
-        if (auto& hook = systemMoveOverride())
-            started = hook(window);
-        else
-            started = DesktopWindow::StartMove(m_form, m_lastGlobal - m_pressGlobal);
+        started = m_systemMove ? m_systemMove(window)
+                               : DesktopWindow::StartMove(m_form, m_lastGlobal - m_pressGlobal);
     }
     if (started) {
         // The window manager owns the pointer until the button is released.

@@ -13,7 +13,9 @@ class QWindow;
 
 class FormDragger {
 public:
-    explicit FormDragger(QWidget* form) : m_form(form) {}
+    // `systemMove` stands in for the window manager's move (false = refused); empty = the real one.
+    explicit FormDragger(QWidget* form, std::function<bool(QWindow*)> systemMove = {})
+        : m_form(form), m_systemMove(std::move(systemMove)) {}
 
     // The left button alone went down at this global position.
     void pressed(const QPoint& globalPos);
@@ -28,11 +30,9 @@ public:
     void start();
     bool manualMoveActive() const { return m_manual; }
 
-    // Tests replace the window manager's move (returning false = refused).
-    static void SetSystemMoveForTest(std::function<bool(QWindow*)> startSystemMove);
-
 private:
     QWidget* m_form;
+    std::function<bool(QWindow*)> m_systemMove;
     QPoint m_pressGlobal;
     QPoint m_lastGlobal;
     QPoint m_formAtPress;

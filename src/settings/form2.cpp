@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/twips.h"
 #include "settings/config_text_box.h"
+#include "settings/module1_settings.h"
 #include "settings/numeric_input.h"
 #include "settings/settings_file.h"
 
@@ -75,9 +76,9 @@ QString exerciseName(int row) { return QLatin1String(Module1::ExerciseNames[row]
 
 Form2* Form2::Loaded() { return g_instance; }
 
-Form2* Form2::Load() {
+Form2* Form2::Load(Form1* form1, const MenuCommands& commands) {
     if (!g_instance) {
-        g_instance = new Form2();
+        g_instance = new Form2(form1, commands);
         g_instance->Form_Load();
     }
     return g_instance;
@@ -94,7 +95,8 @@ void Form2::Unload() {
     form->deleteLater();
 }
 
-Form2::Form2() : QWidget(nullptr) {
+Form2::Form2(Form1* form1, MenuCommands commands)
+    : QWidget(nullptr), m_form1(form1), m_commands(std::move(commands)) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -342,40 +344,21 @@ void Form2::Command1_Click() {
     }
     SettingsFileProtocol::Close();
     Module1::LoadSettingsFile();
-    if (Form1* form1 = Form1::instance())
-        for (int i = 0; i < Rows; ++i)
-            form1->Timer1(i).setEnabled(true);
+    StartExerciseTimers();
     Unload();
 }
 
 // The end of OK when nothing was written: the cycle runs on with the settings it had.
 void Form2::endWithoutSaving() {
     SettingsFileProtocol::Close();
-    if (Form1* form1 = Form1::instance())
-        for (int i = 0; i < Rows; ++i)
-            form1->Timer1(i).setEnabled(true);
+    StartExerciseTimers();
     Unload();
 }
 
 void Form2::Command2_Click() {
-    if (Form1* form1 = Form1::instance()) {
-        std::vector<int> ended;
-        for (int i = 0; i < Rows; ++i) {
-            form1->Timer1(i).setEnabled(true);
-            if (form1->Timer2(i).isEnabled())
-                ended.push_back(i);
-            form1->Timer2(i).setEnabled(false);
-        }
-        if (!ended.empty()) {
-            Module1::ResizeByUser = false;
-            for (int i : ended)
-                Module1::ShowTicks[i] = 0;
-            form1->LayOutRow();
-            form1->SetShownCount(Int16::add(form1->ShownCount(), -int(ended.size())));
-            form1->SetWidth(form1->ContentWidth());
-            Module1::ResizeByUser = true;
-        }
-    }
+    if (m_form1)
+        m_form1->EndDisplays(m_form1->DisplaysInProgress());
+    StartExerciseTimers();
     SettingsFileProtocol::Close();
     Unload();
 }

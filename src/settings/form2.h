@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class ConfigTextBox;
 class Form1;
@@ -21,6 +22,13 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 
+// Commands of the popup menu that open windows living in other folders. main() gives them, so
+// the settings windows do not depend on the statistics or information windows.
+struct MenuCommands {
+    std::function<void()> showAbout;
+    std::function<void()> showStatistics;
+};
+
 class Form2 : public QWidget {
     Q_OBJECT
 public:
@@ -28,13 +36,15 @@ public:
 
     // The loaded window, nullptr when it is not loaded.
     static Form2* Loaded();
-    // Loads the window hidden when it is not loaded; returns it.
-    static Form2* Load();
+    // Loads the window hidden when it is not loaded, acting on this floating window (nullptr:
+    // none) with these menu commands; returns it.
+    static Form2* Load(Form1* form1 = nullptr, const MenuCommands& commands = {});
     // Destroys the window (and the menu) if loaded. Nothing is saved.
     static void Unload();
 
-    // Connects the floating window's logo commands and its start-up mark to this window.
-    static void ConnectFloatingWindow(Form1& form1);
+    // Connects the floating window's logo commands and its start-up mark to this window, which
+    // is loaded with these menu commands.
+    static void ConnectFloatingWindow(Form1& form1, const MenuCommands& commands = {});
 
     ~Form2() override;
 
@@ -92,7 +102,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    Form2();
+    Form2(Form1* form1, MenuCommands commands);
     void buildControls();
     void ensureControls();
     void buildMenu();
@@ -120,6 +130,8 @@ private:
     QAction* m_mnuEnArriere = nullptr;
     QAction* m_mnuDesactiver = nullptr;
 
+    Form1* m_form1;
+    MenuCommands m_commands;
     bool m_controlsBuilt = false;
     bool m_freshlyLoaded = false;
     bool m_settingsUnavailable = false;

@@ -6,7 +6,6 @@
 #include "core/form1_procedures.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
-#include "settings/menu_commands.h"
 
 #include <QAction>
 #include <QMenu>
@@ -38,15 +37,19 @@ void Form2::buildMenu() {
     // The mark tells the floating window's real stacking. A menu built afresh after the
     // window was closed must not claim "on top" from its definition while it is not.
     m_mnuEnArriere->setCheckable(true);
-    Form1* form1 = Form1::instance();
-    m_mnuEnArriere->setChecked(form1 ? IsTopmost(form1) : true);
+    m_mnuEnArriere->setChecked(m_form1 ? IsTopmost(m_form1) : true);
 }
 
-void Form2::ConnectFloatingWindow(Form1& form1) {
-    form1.hooks.setBackFrontMark = [](bool checked) { Form2::Load()->SetBackFrontMark(checked); };
-    form1.hooks.popupMenu = [](QPoint globalPos) { Form2::Load()->PopupMenu(globalPos); };
+void Form2::ConnectFloatingWindow(Form1& form1, const MenuCommands& commands) {
+    Form1* window = &form1;
+    form1.hooks.setBackFrontMark = [window, commands](bool checked) {
+        Form2::Load(window, commands)->SetBackFrontMark(checked);
+    };
+    form1.hooks.popupMenu = [window, commands](QPoint globalPos) {
+        Form2::Load(window, commands)->PopupMenu(globalPos);
+    };
     // Form1 has already run ResetExerciseTimers before calling this.
-    form1.hooks.doubleClick = [] { Form2::Load()->ShowModeless(); };
+    form1.hooks.doubleClick = [window, commands] { Form2::Load(window, commands)->ShowModeless(); };
 }
 
 void Form2::PopupMenu(const QPoint& globalPos) {
@@ -57,39 +60,37 @@ void Form2::PopupMenu(const QPoint& globalPos) {
 void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }
 
 void Form2::MNU_Apropos_Click() {
-    if (MenuCommands::ShowAbout)
-        MenuCommands::ShowAbout();
+    if (m_commands.showAbout)
+        m_commands.showAbout();
 }
 
 void Form2::MNU_Configurer_Click() {
     ResetExerciseTimers();
-    Form1* form1 = Form1::instance();
-    if (form1)
-        form1->SetWidth(form1->Image2Width());
-    Form2::Load()->ShowModeless();
-    if (form1)
-        form1->SetWidth(form1->Image2Width());
+    if (m_form1)
+        m_form1->SetWidth(m_form1->Image2Width());
+    Form2::Load(m_form1, m_commands)->ShowModeless();
+    if (m_form1)
+        m_form1->SetWidth(m_form1->Image2Width());
 }
 
 void Form2::MNU_Statistiques_Click() {
-    if (MenuCommands::ShowStatistics)
-        MenuCommands::ShowStatistics();
+    if (m_commands.showStatistics)
+        m_commands.showStatistics();
 }
 
 void Form2::MNU_EnArriere_Click() {
     try {
-        Form1* form1 = Form1::instance();
         if (!m_mnuEnArriere->isChecked()) {
             MsgBox(QStringLiteral("Icons will appear in front of all opened programs or documents"),
                    MsgStyle::OkOnly, QStringLiteral("Attention..."));
-            if (form1)
-                SetWindowZOrder(form1, true);
+            if (m_form1)
+                SetWindowZOrder(m_form1, true);
             m_mnuEnArriere->setChecked(true);
         } else {
             MsgBox(QStringLiteral("Icons will appear behind all opened programs or documents"),
                    MsgStyle::OkOnly, QStringLiteral("Attention..."));
-            if (form1)
-                SetWindowZOrder(form1, false);
+            if (m_form1)
+                SetWindowZOrder(m_form1, false);
             m_mnuEnArriere->setChecked(false);
         }
     } catch (const Failure& failure) {
@@ -102,6 +103,6 @@ void Form2::MNU_Desactiver_Click() {
         MsgBox(QStringLiteral(" Are you sure you want to exit the Lumivista program?"),
                MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
     if (answer == MsgAnswer::Yes)
-        if (Form1* form1 = Form1::instance())
-            form1->Unload();
+        if (m_form1)
+            m_form1->Unload();
 }

@@ -1,6 +1,7 @@
 #include "settings_file.h"
 
 #include "core/module1.h"
+#include "settings/module1_settings.h"
 #include "platform/failure.h"
 
 #include <QDir>
@@ -17,11 +18,9 @@
 
 namespace SettingsFileProtocol {
 namespace {
-bool g_open = false;
-
 QString currentPath() {
     if (Module1::SettingsPath.isEmpty())
-        Module1::SettingsPath = ComposeSettingsPath(Module1::ApplicationFolder());
+        Module1::SettingsPath = ComposeSettingsPath(Module1::ApplicationFolder);
     return Module1::SettingsPath;
 }
 
@@ -220,12 +219,11 @@ QString ComposeSettingsPath(const QString& folder) {
 
 void Open() {
     Close();
-    Module1::SettingsFile = 1; // every file was just closed, so number 1 is free
-    Module1::SettingsPath = ComposeSettingsPath(Module1::ApplicationFolder());
+    Module1::SettingsPath = ComposeSettingsPath(Module1::ApplicationFolder);
     Descriptor fd(openFile(Module1::SettingsPath, O_RDWR | O_CREAT, 0666));
     if (!fd.valid()) throwErrno();
     fd.closeChecked();
-    g_open = true;
+    Module1::SettingsFile = 1; // every file was just closed, so number 1 is free
 }
 
 void Read(int recordNumber) {
@@ -259,11 +257,11 @@ void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records) {
 }
 
 void Close() {
-    g_open = false;
+    Module1::SettingsFile = 0;
 }
 
 bool IsOpen() {
-    return g_open;
+    return Module1::SettingsFile != 0;
 }
 
 qint64 Length() {

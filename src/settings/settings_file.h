@@ -42,7 +42,8 @@ void Write(int recordNumber);
 // In a folder that forbids new files, the records are written in place instead.
 void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records);
 
-// Closes SettingsFile (the "close every open file" step of an opener does the same).
+// Closes SettingsFile, which becomes 0 (the "close every open file" step of an opener does the
+// same).
 void Close();
 
 bool IsOpen();

@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/message_box.h"
 #include "platform/twips.h"
+#include "settings/module1_settings.h"
 #include "settings/settings_file.h"
 #include "statistics_entry.h"
 

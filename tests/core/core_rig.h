@@ -1,9 +1,12 @@
 #pragma once
 // A floating window started in virtual time, in its own application folder, with message
-// boxes recorded and its own single-instance lock.
+// boxes recorded and its own single-instance lock: all of it given to the window when it is
+// made, as main() gives the real ones, so nothing outlives the test.
 
 #include "core/form1.h"
 #include "core/module1.h"
+#include "settings/module1_settings.h"
+#include "settings/settings_file.h"
 #include "test_support.h"
 
 #include <QFile>
@@ -17,19 +20,24 @@ struct CoreRig {
     TestAppFolder app;
     MessageBoxRecorder boxes;
     SimulatedClock clock;
+    // What make() gives the window; a test changes it before.
+    FloatingWindowEnvironment env{clock};
     std::unique_ptr<Form1> form;
     int backFrontCalls = 0;
     int doubleClicks = 0;
 
-    CoreRig() { Form1::SetInstanceLockPath(app.path() + QStringLiteral("/run/lumivista.lock")); }
-    ~CoreRig() {
-        form.reset();
-        Form1::SetInstanceLockPath(QString());
-        SetScreenMetricsOverride(std::nullopt);
+    // `folderParent`: where the application folder is made (a test's own file system).
+    explicit CoreRig(const QString& folderParent = QString()) : app(folderParent) {
+        env.applicationFolder = app.path();
+        env.lockPaths = {app.path() + QStringLiteral("/run/lumivista.lock")};
+        env.loadSettings = &Module1::LoadSettingsFile;
+        env.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
     }
+    ~CoreRig() { form.reset(); }
 
-    // Exercise index -> (Frequency, Timing); the others are 0, 0.
-    void writeSettings(const std::map<int, std::pair<int, int>>& settings) {
+    // A file of exercise index -> (Frequency, Timing); the others are 0, 0.
+    using Settings = std::map<int, std::pair<int, int>>;
+    static QByteArray settingsBytes(const Settings& settings) {
         QByteArray bytes;
         for (int i = 0; i < Module1::ExerciseCount; ++i) {
             auto it = settings.find(i);
@@ -37,8 +45,9 @@ struct CoreRig {
             const int t = it == settings.end() ? 0 : it->second.second;
             bytes += handRecord(i + 1, f, t, "message", 0, 0);
         }
-        app.writeSettings(bytes);
+        return bytes;
     }
+    void writeSettings(const Settings& settings) { app.writeSettings(settingsBytes(settings)); }
 
     // Copies the shipped animations into the application folder.
     void copyAnimations() {
@@ -50,7 +59,7 @@ struct CoreRig {
     }
 
     Form1& make() {
-        form = std::make_unique<Form1>(clock);
+        form = std::make_unique<Form1>(env);
         form->hooks.setBackFrontMark = [this](bool) { ++backFrontCalls; };
         form->hooks.doubleClick = [this] { ++doubleClicks; };
         return *form;
@@ -61,6 +70,10 @@ struct CoreRig {
         if (!form->Form_Load())
             qFatal("Form_Load refused");
         return *form;
+    }
+    Form1& start(const Settings& settings) {
+        writeSettings(settings);
+        return start();
     }
 
     QWindow* window() const { return form->windowHandle(); }

@@ -5,27 +5,6 @@ using namespace Module1;
 namespace {
 constexpr double Logo = 1305;
 constexpr double Player = 495;
-
-// The configuration window's Cancel, as far as it touches the floating window: waiting timers
-// on, displays in progress ended and the row packed.
-void cancelConfiguration(Form1& f) {
-    int ended = 0;
-    for (int i = 0; i < ExerciseCount; ++i) {
-        f.Timer1(i).setEnabled(true);
-        if (f.Timer2(i).isEnabled()) {
-            ++ended;
-            ShowTicks[i] = 0;
-        }
-        f.Timer2(i).setEnabled(false);
-    }
-    if (ended > 0) {
-        ResizeByUser = false;
-        f.LayOutRow();
-        f.SetShownCount(std::int16_t(f.ShownCount() - ended));
-        f.SetWidth(f.ContentWidth());
-        ResizeByUser = true;
-    }
-}
 } // namespace
 
 class TestExerciseCycle : public QObject {
@@ -33,8 +12,7 @@ class TestExerciseCycle : public QObject {
 private slots:
     void frequency6Timing10() {
         CoreRig rig;
-        rig.writeSettings({{0, {6, 10}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {6, 10}}});
         rig.clock.advanceTo(59999);
         QVERIFY(!f.Timer2(0).isEnabled());
         QCOMPARE(WaitTicks[0], std::int16_t(5));
@@ -75,8 +53,7 @@ private slots:
 
     void frequency1Timing1() {
         CoreRig rig;
-        rig.writeSettings({{8, {1, 1}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{8, {1, 1}}});
         rig.clock.advanceTo(10000);
         QVERIFY(f.Timer2(8).isEnabled());
         QCOMPARE(f.AniGif(8).Left(), Logo);
@@ -115,8 +92,7 @@ private slots:
 
     void fourDueAtOnce() {
         CoreRig rig;
-        rig.writeSettings({{0, {2, 10}}, {1, {2, 1000}}, {2, {2, 1000}}, {3, {2, 1000}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {2, 10}}, {1, {2, 1000}}, {2, {2, 1000}}, {3, {2, 1000}}});
         rig.clock.advanceTo(20000);
         QCOMPARE(f.ShownCount(), std::int16_t(3));
         QCOMPARE(f.AniGif(0).Left(), Logo);
@@ -144,8 +120,7 @@ private slots:
 
     void packingWhenADisplayEnds() {
         CoreRig rig;
-        rig.writeSettings({{2, {1, 5}}, {5, {1, 50}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{2, {1, 5}}, {5, {1, 50}}});
         rig.clock.advanceTo(10000);
         QCOMPARE(f.AniGif(2).Left(), Logo);
         QCOMPARE(f.AniGif(5).Left(), Logo + Player);
@@ -160,8 +135,7 @@ private slots:
 
     void placedAtTheRightEndThenPackedByIndex() {
         CoreRig rig;
-        rig.writeSettings({{3, {1, 50}}, {7, {2, 100}}, {1, {3, 10}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{3, {1, 50}}, {7, {2, 100}}, {1, {3, 10}}});
         rig.clock.advanceTo(10000);
         QCOMPARE(f.AniGif(3).Left(), Logo);
         rig.clock.advanceTo(20000);
@@ -181,8 +155,7 @@ private slots:
 
     void waitingTickHidesTheDisplay() {
         CoreRig rig;
-        rig.writeSettings({{0, {1, 100}}, {1, {5, 1}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {1, 100}}, {1, {5, 1}}});
         rig.clock.advanceTo(10300);
         QVERIFY(f.AniGif(0).Visible());
         rig.clock.advanceTo(20000); // exercise 1 counts a waiting tick: players reloaded
@@ -196,8 +169,7 @@ private slots:
 
     void doubleClickDuringADisplay() {
         CoreRig rig;
-        rig.writeSettings({{0, {1, 10}}, {1, {1, 100}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {1, 10}}, {1, {1, 100}}});
         rig.clock.advanceTo(10900); // both on display, 0 at ShowTicks 3
         QCOMPARE(f.Width(), Logo + 2 * Player);
         QCOMPARE(ShowTicks[0], std::int16_t(3));
@@ -229,28 +201,9 @@ private slots:
         QCOMPARE(f.ShownCount(), std::int16_t(1));
     }
 
-    void dueExerciseWaitingPast16BitsStaysDue() {
-        CoreRig rig;
-        rig.writeSettings({{0, {2, 30000}}, {1, {2, 30000}}, {2, {2, 30000}}, {3, {1, 5}}});
-        Form1& f = rig.start();
-        rig.clock.advanceTo(20000);
-        QVERIFY(!f.Timer2(3).isEnabled());
-        QCOMPARE(f.ShownCount(), std::int16_t(3));
-        WaitTicks[3] = 32765;
-        rig.clock.advance(30000);
-        QCOMPARE(WaitTicks[3], std::int16_t(32767));
-        QVERIFY(!f.Timer2(3).isEnabled());
-        QCOMPARE(rig.boxes.count(), 0);
-        cancelConfiguration(f);
-        rig.clock.advance(10000);
-        QVERIFY(f.Timer2(3).isEnabled());
-        QCOMPARE(WaitTicks[3], std::int16_t(0));
-    }
-
     void displayEndsWhenTimingIsLoweredOrCleared() {
         CoreRig rig;
-        rig.writeSettings({{0, {1, 30}}, {1, {1, 30}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {1, 30}}, {1, {1, 30}}});
         rig.clock.advanceTo(10000 + 300 * 5);
         QCOMPARE(ShowTicks[0], std::int16_t(5));
         ExerciseTiming[0] = 2; // saved while on display
@@ -268,22 +221,6 @@ private slots:
         rig.clock.advance(300);
         QVERIFY(!f.Timer2(0).isEnabled());
         QCOMPARE(rig.boxes.count(), 0);
-    }
-
-    void cancelDuringADisplayKeepsTheCountRight() {
-        CoreRig rig;
-        rig.writeSettings({{0, {1, 100}}, {4, {1, 100}}, {6, {1, 100}}, {8, {1, 100}}});
-        Form1& f = rig.start();
-        rig.clock.advanceTo(10000);
-        QCOMPARE(f.ShownCount(), std::int16_t(3));
-        ResetExerciseTimers();
-        cancelConfiguration(f);
-        QCOMPARE(f.ShownCount(), std::int16_t(0));
-        QCOMPARE(f.Width(), Logo);
-        for (int i = 0; i < ExerciseCount; ++i)
-            QVERIFY(!f.AniGif(i).Visible());
-        rig.clock.advance(10000); // later displays are not blocked
-        QCOMPARE(f.ShownCount(), std::int16_t(3));
     }
 };
 

@@ -1,7 +1,6 @@
 #include "core_rig.h"
 
 #include "platform/failure.h"
-#include "platform/form_drag.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
@@ -17,8 +16,6 @@ using namespace Module1;
 class TestForm1 : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { FormDragger::SetSystemMoveForTest(nullptr); }
-
     void startSequenceEndState() {
         CoreRig rig;
         rig.writeSettings({{0, {6, 10}}, {4, {3, 7}}});
@@ -230,7 +227,7 @@ private slots:
         }
         // Nowhere to lock at all: the program does not start unguarded.
         CoreRig rig;
-        Form1::SetInstanceLockPath(lockPath);
+        rig.env.lockPaths = {lockPath};
         rig.make();
         QVERIFY(!rig.form->Form_Load());
         QVERIFY(rig.boxes.last().text.startsWith(QStringLiteral("Lumivista cannot start")));
@@ -307,7 +304,7 @@ private slots:
     void startSequenceCompletesOnA4kScreen() {
         CoreRig rig;
         rig.writeSettings({{2, {1, 1}}});
-        SetScreenMetricsOverride(ScreenMetrics{57600, 32400, 15, 15});
+        rig.env.screen = [] { return ScreenMetrics{57600, 32400, 15, 15}; };
         rig.start();
         QCOMPARE(rig.boxes.count(), 0);
         QCOMPARE(rig.form->pos(), QPoint(2688, 1901));
@@ -325,7 +322,11 @@ private slots:
     }
 
     void twipsToPixelsKeepsThe16BitRule() {
-        SetScreenMetricsOverride(ScreenMetrics{28800, 16200, 15, 15});
+        // The procedure converts for the floating window's screen.
+        CoreRig rig;
+        ScreenMetrics screen{28800, 16200, 15, 15};
+        rig.env.screen = [&] { return screen; };
+        rig.make();
         std::int16_t x = 1305, y = 555;
         TwipsToPixels(x, y);
         QCOMPARE(x, std::int16_t(87));
@@ -333,10 +334,9 @@ private slots:
         x = 22, y = 22; // 1.4667 -> 1, ties and fractions to nearest
         TwipsToPixels(x, y);
         QCOMPARE(x, std::int16_t(1));
-        SetScreenMetricsOverride(ScreenMetrics{28800, 16200, 0.5, 0.5});
+        screen = ScreenMetrics{28800, 16200, 0.5, 0.5};
         x = 20000, y = 10;
         QVERIFY_THROWS_EXCEPTION(Failure, TwipsToPixels(x, y));
-        SetScreenMetricsOverride(std::nullopt);
     }
 
     void sizeCheckRows_data() {
@@ -447,9 +447,9 @@ private slots:
 
     void dragMovesTheWindowByHand() {
         CoreRig rig;
-        Form1& f = rig.start();
         int systemMoves = 0;
-        FormDragger::SetSystemMoveForTest([&](QWindow*) { ++systemMoves; return false; });
+        rig.env.systemMove = [&](QWindow*) { ++systemMoves; return false; };
+        Form1& f = rig.start();
         QWindow* w = rig.window();
         const QPoint start = f.pos();
         const int d = QApplication::startDragDistance();
@@ -473,9 +473,9 @@ private slots:
 
     void dragHandsOverToTheWindowManager() {
         CoreRig rig;
-        Form1& f = rig.start();
         QWindow* moved = nullptr;
-        FormDragger::SetSystemMoveForTest([&](QWindow* window) { moved = window; return true; });
+        rig.env.systemMove = [&](QWindow* window) { moved = window; return true; };
+        Form1& f = rig.start();
         const QPoint start = f.pos();
         QTest::mousePress(rig.window(), Qt::LeftButton, {}, QPoint(10, 10));
         QTest::mouseMove(rig.window(), QPoint(40, 10));
@@ -486,8 +486,7 @@ private slots:
 
     void doubleClickResetsAndOpensTheConfiguration() {
         CoreRig rig;
-        rig.writeSettings({{0, {3, 5}}});
-        Form1& f = rig.start();
+        Form1& f = rig.start({{0, {3, 5}}});
         rig.clock.advance(20000);
         QCOMPARE(WaitTicks[0], std::int16_t(2));
         const QPoint start = f.pos();
@@ -515,10 +514,10 @@ private slots:
 
     void bothButtonsTogetherDoNothing() {
         CoreRig rig;
-        Form1& f = rig.start();
         int menus = 0, systemMoves = 0;
+        rig.env.systemMove = [&](QWindow*) { ++systemMoves; return false; };
+        Form1& f = rig.start();
         f.hooks.popupMenu = [&](QPoint) { ++menus; };
-        FormDragger::SetSystemMoveForTest([&](QWindow*) { ++systemMoves; return false; });
         const QPoint start = f.pos();
         // Left first, then right: no menu, and the drag is off.
         QTest::mousePress(rig.window(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -558,15 +557,14 @@ private slots:
     void unloadEndsTheProgram() {
         CoreRig rig;
         rig.writeSettings({{0, {1, 50}}});
-        Form1& f = rig.start();
         int ends = 0;
-        Form1::SetEndProgram([&] { ++ends; });
+        rig.env.endProgram = [&] { ++ends; };
+        Form1& f = rig.start();
         QWidget other;
         other.show();
         rig.clock.advance(10000);
         QVERIFY(f.Timer2(0).isEnabled());
         QVERIFY(f.close());
-        Form1::SetEndProgram(nullptr);
         QCOMPARE(ends, 1);
         QVERIFY(!other.isVisible());
         for (int i = 0; i < ExerciseCount; ++i) {

@@ -8,6 +8,7 @@
 //   settings_writer_child FOLDER start-up removes what interrupted saves left; prints how many
 // Loops print one line per finished save, so the parent knows saves are under way.
 #include "core/module1.h"
+#include "settings/module1_settings.h"
 #include "platform/failure.h"
 #include "settings/settings_file.h"
 #include "settings_writer_contents.h"
@@ -33,7 +34,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QString folder = app.arguments().value(1);
     const QString mode = app.arguments().value(2);
-    Module1::SetApplicationFolder(folder);
+    Module1::ApplicationFolder = folder;
     if (mode == QLatin1String("start-up")) {
         printLine(SettingsFileProtocol::RemoveLeftoverTemporaryFiles());
         return 0;

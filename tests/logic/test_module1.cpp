@@ -1,4 +1,5 @@
 #include "core/module1.h"
+#include "settings/module1_settings.h"
 #include "test_support.h"
 
 #include <QtTest>
@@ -6,6 +7,9 @@
 class TestModule1 : public QObject {
     Q_OBJECT
 private slots:
+    // A test that sets the folder itself leaves nothing behind, even when it fails.
+    void cleanup() { Module1::ResetState(); }
+
     void everyVariableStartsEmpty() {
         TestAppFolder folder;
         for (const auto* table : {&Module1::ExerciseFrequency, &Module1::ExerciseTiming,
@@ -20,7 +24,7 @@ private slots:
     }
 
     void animationTableHasAllThirtySixNames() {
-        Module1::SetApplicationFolder(QStringLiteral("/opt/lumi"));
+        Module1::ApplicationFolder = QStringLiteral("/opt/lumi");
         Module1::BuildAnimationTable();
         QCOMPARE(Module1::AnimationColumn, 1);
         QCOMPARE(Module1::AnimationRowOffset, 0);
@@ -36,26 +40,23 @@ private slots:
                 distinct.insert(entry);
         QCOMPARE(distinct.size(), 36);
         QCOMPARE(Module1::StoredAnimationName(7, 0), QStringLiteral("\\VagueBW.gif"));
-        Module1::SetApplicationFolder(QString());
     }
 
     void folderEndingInSeparatorGivesADoubledOne() {
-        Module1::SetApplicationFolder(QStringLiteral("/"));
+        Module1::ApplicationFolder = QStringLiteral("/");
         Module1::BuildAnimationTable();
         QCOMPARE(Module1::AnimationTable[1][1], QStringLiteral("//Palm.gif"));
         QVERIFY(QFileInfo(QStringLiteral("//tmp")).exists()); // the doubled separator is harmless
-        Module1::SetApplicationFolder(QString());
     }
 
     void rebuildingDiscardsEarlierContents() {
-        Module1::SetApplicationFolder(QStringLiteral("/a"));
+        Module1::ApplicationFolder = QStringLiteral("/a");
         Module1::BuildAnimationTable();
-        Module1::SetApplicationFolder(QStringLiteral("/b"));
+        Module1::ApplicationFolder = QStringLiteral("/b");
         Module1::AnimationColumn = 0;
         Module1::BuildAnimationTable();
         QCOMPARE(Module1::AnimationTable[4][1], QStringLiteral("/b/Legs.gif"));
         QCOMPARE(Module1::AnimationColumn, 1);
-        Module1::SetApplicationFolder(QString());
     }
 
     void negativeOrZeroSettingsAreInactive() {

@@ -1,6 +1,6 @@
 #include "core/module1.h"
 #include "platform/failure.h"
-#include "settings/exercise_record.h"
+#include "settings/module1_settings.h"
 #include "settings/settings_file.h"
 #include "settings_writer_contents.h"
 #include "test_support.h"

@@ -1,29 +1,26 @@
 #pragma once
-// A floating window on virtual time with the configuration window wired to it, in the test's
-// own application folder, every message box recorded.
+// The core rig's floating window with the configuration window wired to it, as main() wires
+// them, started at once; the menu's window commands are the rig's own.
 
-#include "core/form1.h"
+#include "../core/core_rig.h"
 #include "core/form1_procedures.h"
-#include "core/module1.h"
 #include "platform/timers.h"
 #include "settings/form2.h"
-#include "test_support.h"
 
 #include <QCoreApplication>
 #include <QtTest>
-#include <memory>
+#include <functional>
 
-struct SettingsRig {
-    TestAppFolder folder;
-    MessageBoxRecorder boxes;
-    SimulatedClock clock;
-    std::unique_ptr<Form1> form1;
+struct SettingsRig : CoreRig {
     bool programEnded = false;
+    // What the menu's About and Statistics run; empty = nothing.
+    std::function<void()> showAbout;
+    std::function<void()> showStatistics;
 
     // `folderParent`: where the application folder is made (a test's own file system).
     explicit SettingsRig(const QByteArray& settings = QByteArray(), bool writeSettings = true,
                          const QString& folderParent = QString())
-        : folder(folderParent) {
+        : CoreRig(folderParent) {
         // The headless platform cannot raise, lower or grab; it says so every time.
         static const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -31,20 +28,22 @@ struct SettingsRig {
                     previous(type, context, message);
             });
         if (writeSettings)
-            folder.writeSettings(settings);
-        Form1::SetInstanceLockPath(folder.path() + QStringLiteral("/instance.lock"));
-        Form1::SetEndProgram([this] { programEnded = true; });
-        form1 = std::make_unique<Form1>(clock);
-        Form2::ConnectFloatingWindow(*form1);
-        form1->Form_Load();
+            app.writeSettings(settings);
+        env.endProgram = [this] { programEnded = true; };
+        make();
+        auto run = [](const std::function<void()>& command) {
+            if (command)
+                command();
+        };
+        Form2::ConnectFloatingWindow(*form, {[this, run] { run(showAbout); },
+                                             [this, run] { run(showStatistics); }});
+        form->Form_Load();
         boxes.clear();
     }
 
     ~SettingsRig() {
         Form2::Unload();
         flushDeletes();
-        form1.reset();
-        Form1::SetEndProgram(nullptr);
     }
 
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -52,7 +51,7 @@ struct SettingsRig {
     // What a double-click on the logo does, then the first activation of the window.
     Form2* openConfiguration() {
         ResetExerciseTimers();
-        form1->hooks.doubleClick();
+        form->hooks.doubleClick();
         Form2* form2 = Form2::Loaded();
         if (form2 && form2->FreshlyLoaded())
             form2->Form_Activate();
@@ -60,14 +59,14 @@ struct SettingsRig {
     }
 
     bool anyWaitingTimer() const {
-        for (int i = 0; i < 9; ++i)
-            if (form1->Timer1(i).isEnabled())
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
+            if (form->Timer1(i).isEnabled())
                 return true;
         return false;
     }
     bool allWaitingTimers() const {
-        for (int i = 0; i < 9; ++i)
-            if (!form1->Timer1(i).isEnabled())
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
+            if (!form->Timer1(i).isEnabled())
                 return false;
         return true;
     }
@@ -76,7 +75,7 @@ struct SettingsRig {
 // A complete file: record i + 1 with the given frequency, timing, message and statistics.
 inline QByteArray fullSettings(int timing = 10) {
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         bytes += handRecord(i + 1, 100 + i, timing, "Message " + QByteArray::number(i), 50 + i,
                             5 + i);
     return bytes;

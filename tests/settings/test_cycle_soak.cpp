@@ -32,13 +32,13 @@ private slots:
         for (int i = 0; i < ExerciseCount; ++i)
             initial += handRecord(i + 1, rng.bounded(-2, 8), rng.bounded(-3, 40), "m", 0, 0);
         SettingsRig rig(initial);
-        Form1& f = *rig.form1;
+        Form1& f = *rig.form;
         // The players reload their files at every waiting tick: with the real ones in place
         // the day runs as it does for a user (a missing file is looked for everywhere, slowly).
         for (const char* base : AnimationBaseNames) {
             const QString name = QLatin1String(base) + QStringLiteral(".gif");
             QVERIFY(QFile::copy(QStringLiteral(LUMI_SOURCE_DIR "/assets/animations/") + name,
-                                rig.folder.path() + QLatin1Char('/') + name));
+                                rig.app.path() + QLatin1Char('/') + name));
         }
 
         int displaysStarted = 0, opens = 0, cancels = 0, saves = 0;

@@ -41,6 +41,8 @@ private slots:
     void okWhenFileCannotBeWritten();
     void cancelEndsDisplaysAndRestartsCycle();
     void closeButtonActsAsCancel();
+    void cancelLetsADueExerciseWaitingPast16BitsShow();
+    void cancelDuringThreeDisplaysKeepsTheCountRight();
     void typedKeysAreFiltered();
     void valueCheck_data();
     void valueCheck();
@@ -128,9 +130,9 @@ void TestForm2::builtInTextsAndTabOrder() {
 void TestForm2::doubleClickOpensCentredAndFilled() {
     SettingsRig rig(fullSettings());
     QVERIFY(rig.allWaitingTimers());
-    rig.form1->show();
-    QVERIFY(QTest::qWaitForWindowExposed(rig.form1.get()));
-    QWidget* logo = rig.form1->childAt(5, 5);
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    QWidget* logo = rig.form->childAt(5, 5);
     QVERIFY(logo);
     QTest::mouseDClick(logo, Qt::LeftButton, {}, QPoint(5, 5));
     Form2* form = Form2::Loaded();
@@ -166,10 +168,10 @@ void TestForm2::emptyAndMissingFile() {
     QFETCH(int, length);
     SettingsRig rig(QByteArray(length, '\x07'));
     if (missing)
-        QVERIFY(QFile::remove(rig.folder.settingsPath()));
+        QVERIFY(QFile::remove(rig.app.settingsPath()));
     Form2* form = rig.openConfiguration();
     QCOMPARE(rig.boxes.count(), 0);
-    QVERIFY(rig.folder.settingsExists()); // a missing file is created empty
+    QVERIFY(rig.app.settingsExists()); // a missing file is created empty
     QCOMPARE(form->Text2(0)->text(), QString("0"));
     QCOMPARE(form->Text3(0)->text(), QString("0"));
     QCOMPARE(form->Text4(0)->text(), tenSpaces());
@@ -178,7 +180,7 @@ void TestForm2::emptyAndMissingFile() {
 
     form->Command1_Click();
     QCOMPARE(rig.boxes.count(), 0);
-    const QByteArray bytes = rig.folder.readSettings();
+    const QByteArray bytes = rig.app.readSettings();
     QCOMPARE(bytes.size(), 630);
     const int frequencies[9] = {0, 1, 0, 0, 1, 0, 0, 0, 0};
     // The first record reads over the old short contents: its statistics are what was there.
@@ -218,7 +220,7 @@ void TestForm2::reactivationKeepsEdits() {
     Form2* form = rig.openConfiguration();
     form->Text2(2)->setText("77");
     form->Text4(2)->setText("Edited");
-    rig.folder.writeSettings(QByteArray()); // whatever happens to the file meanwhile
+    rig.app.writeSettings(QByteArray()); // whatever happens to the file meanwhile
     form->Form_Activate();
     QWindow other;
     other.show();
@@ -241,7 +243,7 @@ void TestForm2::unchangedSaveGivesSameBytes() {
     QCOMPARE(form->Text2(2)->text(), QString("-1"));
     form->Command1_Click();
     QCOMPARE(rig.boxes.count(), 0);
-    QCOMPARE(rig.folder.readSettings(), bytes);
+    QCOMPARE(rig.app.readSettings(), bytes);
     QVERIFY(!Form2::Loaded());
     QVERIFY(!SettingsFileProtocol::IsOpen());
 }
@@ -253,13 +255,13 @@ void TestForm2::okWritesTimingToAllRowsAndKeepsStatistics() {
     SettingsRig rig(bytes);
     Form2* form = rig.openConfiguration();
     // The statistics window writes while the configuration is open.
-    QByteArray changed = rig.folder.readSettings();
+    QByteArray changed = rig.app.readSettings();
     changed.replace(4 * 70 + 66, 4, QByteArray("\x10\x00\x20\x00", 4));
-    rig.folder.writeSettings(changed);
+    rig.app.writeSettings(changed);
     form->Text3(0)->setText("25");
     form->Text3(5)->setText("999"); // hidden boxes are never saved
     form->Command1_Click();
-    const QByteArray saved = rig.folder.readSettings();
+    const QByteArray saved = rig.app.readSettings();
     for (int i = 0; i < 9; ++i) {
         const ExerciseRecord r = ExerciseRecord::fromBytes(saved.mid(70 * i, 70));
         QCOMPARE(int(r.Number), i + 1);
@@ -286,15 +288,15 @@ void TestForm2::okCutsMessagesAndDrivesCycle() {
     form->Command1_Click();
     QVERIFY(rig.allWaitingTimers());
     QVERIFY(!Form2::Loaded());
-    const QByteArray saved = rig.folder.readSettings();
+    const QByteArray saved = rig.app.readSettings();
     QCOMPARE(saved.mid(6, 60), longMessage.left(60).toLatin1());
     QCOMPARE(saved.mid(70 + 6, 7), QByteArray("Caf\xE9 \x80 ", 7));
     QCOMPARE(int(Module1::ExerciseTiming[0]), 2);
 
     // The new frequency runs the cycle: exercise 0 shows after one waiting tick.
     rig.clock.advance(10000);
-    QVERIFY(rig.form1->Timer2(0).isEnabled());
-    QCOMPARE(int(rig.form1->ShownCount()), 1);
+    QVERIFY(rig.form->Timer2(0).isEnabled());
+    QCOMPARE(int(rig.form->ShownCount()), 1);
 
     // Shown again, the window reads what was saved.
     Form2* again = rig.openConfiguration();
@@ -314,7 +316,7 @@ void TestForm2::okRefusesValueBeyondSixteenBits() {
     QCOMPARE(rig.boxes.count(), 1);
     QVERIFY(rig.boxes.last().text.contains("Walking"));
     QVERIFY(rig.boxes.last().text.contains("-40000"));
-    QCOMPARE(rig.folder.readSettings(), bytes);
+    QCOMPARE(rig.app.readSettings(), bytes);
     QCOMPARE(Form2::Loaded(), form);
     QVERIFY(SettingsFileProtocol::IsOpen());
     QVERIFY(!rig.anyWaitingTimer());
@@ -326,7 +328,7 @@ void TestForm2::okRefusesValueBeyondSixteenBits() {
     form->Command1_Click();
     QCOMPARE(rig.boxes.count(), 2);
     QVERIFY(rig.boxes.last().text.contains("Timing"));
-    QCOMPARE(rig.folder.readSettings(), bytes);
+    QCOMPARE(rig.app.readSettings(), bytes);
 
     form->Text3(0)->setText("-32768");
     form->Command1_Click();
@@ -337,8 +339,8 @@ void TestForm2::okRefusesValueBeyondSixteenBits() {
 
 void TestForm2::okWhenFileCouldNotBeOpened() {
     SettingsRig rig(fullSettings());
-    QVERIFY(QFile::remove(rig.folder.settingsPath()));
-    QVERIFY(QDir(rig.folder.path()).mkdir("LOGO2.DAT")); // cannot be opened as a file
+    QVERIFY(QFile::remove(rig.app.settingsPath()));
+    QVERIFY(QDir(rig.app.path()).mkdir("LOGO2.DAT")); // cannot be opened as a file
     Form2* form = rig.openConfiguration();
     QCOMPARE(rig.boxes.count(), 1);
     QCOMPARE(rig.boxes.last().text, QString("Error with file LOGO2.DAT!"));
@@ -353,7 +355,7 @@ void TestForm2::okWhenFileCouldNotBeOpened() {
     form->Command1_Click();
     QCOMPARE(rig.boxes.count(), 3);
     QVERIFY(rig.boxes.last().text.startsWith("Nothing could be saved"));
-    QVERIFY(QFileInfo(rig.folder.settingsPath()).isDir());
+    QVERIFY(QFileInfo(rig.app.settingsPath()).isDir());
     QVERIFY(rig.allWaitingTimers());
     QVERIFY(!Form2::Loaded());
 }
@@ -363,7 +365,7 @@ void TestForm2::okInAFolderThatForbidsNewFiles() {
     SmallFileSystem disk;
     const QByteArray bytes = fullSettings() + QByteArray("tail");
     SettingsRig rig(bytes, true, disk.mounted() ? disk.path() : QString());
-    if (!forbidNewFilesInFolder(disk, rig.folder))
+    if (!forbidNewFilesInFolder(disk, rig.app))
         QSKIP("needs root (a read-only mount) or a user whom permissions bind");
     Form2* form = rig.openConfiguration();
     form->Text2(4)->setText("77");
@@ -372,7 +374,7 @@ void TestForm2::okInAFolderThatForbidsNewFiles() {
     QVERIFY(!Form2::Loaded());
     QByteArray expected = bytes;
     expected.replace(4 * 70 + 2, 2, QByteArray::fromHex("4d00"));
-    QCOMPARE(rig.folder.readSettings().toHex(), expected.toHex());
+    QCOMPARE(rig.app.readSettings().toHex(), expected.toHex());
 }
 
 void TestForm2::okWhenFileCannotBeWritten_data() {
@@ -393,8 +395,8 @@ void TestForm2::okWhenFileCannotBeWritten() {
     if (fullDisk) {
         disk.fill();
     } else {
-        QVERIFY(QFile::remove(rig.folder.settingsPath()));
-        QVERIFY(QDir(rig.folder.path()).mkdir("LOGO2.DAT"));
+        QVERIFY(QFile::remove(rig.app.settingsPath()));
+        QVERIFY(QDir(rig.app.path()).mkdir("LOGO2.DAT"));
     }
     form->Text2(0)->setText("3");
     form->Text4(8)->setText("Edited");
@@ -408,11 +410,11 @@ void TestForm2::okWhenFileCannotBeWritten() {
     QVERIFY(!rig.anyWaitingTimer()); // still configuring: the cycle waits as it did
     QCOMPARE(int(Module1::ExerciseFrequency[0]), 100);
     if (fullDisk) {
-        QCOMPARE(rig.folder.readSettings(), bytes);
+        QCOMPARE(rig.app.readSettings(), bytes);
         disk.release();
     } else {
-        QVERIFY(QDir(rig.folder.path()).rmdir("LOGO2.DAT"));
-        rig.folder.writeSettings(bytes);
+        QVERIFY(QDir(rig.app.path()).rmdir("LOGO2.DAT"));
+        rig.app.writeSettings(bytes);
     }
 
     form->Command1_Click();
@@ -420,43 +422,79 @@ void TestForm2::okWhenFileCannotBeWritten() {
     QVERIFY(!Form2::Loaded());
     QVERIFY(rig.allWaitingTimers());
     QCOMPARE(int(Module1::ExerciseFrequency[0]), 3);
-    const QByteArray saved = rig.folder.readSettings();
+    const QByteArray saved = rig.app.readSettings();
     QCOMPARE(saved.mid(8 * 70 + 6, 6), QByteArray("Edited"));
     QCOMPARE(saved.mid(630), QByteArray("tail"));
 }
 
 void TestForm2::cancelEndsDisplaysAndRestartsCycle() {
-    QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
-        bytes += handRecord(i + 1, (i == 1 || i == 6) ? 1 : 0, 100, "m", 0, 0);
+    const QByteArray bytes = CoreRig::settingsBytes({{1, {1, 100}}, {6, {1, 100}}});
     SettingsRig rig(bytes);
     rig.clock.advance(10000);
-    QVERIFY(rig.form1->Timer2(1).isEnabled() && rig.form1->Timer2(6).isEnabled());
-    QCOMPARE(int(rig.form1->ShownCount()), 2);
+    QVERIFY(rig.form->Timer2(1).isEnabled() && rig.form->Timer2(6).isEnabled());
+    QCOMPARE(int(rig.form->ShownCount()), 2);
     rig.clock.advance(300);
 
-    rig.form1->hooks.doubleClick(); // the configuration opens while both are on display
+    rig.form->hooks.doubleClick(); // the configuration opens while both are on display
     Form2* form = Form2::Loaded();
     form->Form_Activate();
     for (int i = 0; i < 9; ++i)
-        rig.form1->Timer1(i).setEnabled(false); // stopped, whatever the size check did
+        rig.form->Timer1(i).setEnabled(false); // stopped, whatever the size check did
     form->Text2(1)->setText("9");
     form->Command2_Click();
     QVERIFY(!Form2::Loaded());
     QVERIFY(!SettingsFileProtocol::IsOpen());
     QVERIFY(rig.allWaitingTimers());
-    QVERIFY(!rig.form1->Timer2(1).isEnabled() && !rig.form1->Timer2(6).isEnabled());
-    QCOMPARE(int(rig.form1->ShownCount()), 0);
-    QCOMPARE(int(rig.form1->ContentWidth()), int(rig.form1->Image2Width()));
-    QCOMPARE(rig.form1->Width(), rig.form1->Image2Width());
-    QVERIFY(!rig.form1->AniGif(1).Visible() && !rig.form1->AniGif(6).Visible());
+    QVERIFY(!rig.form->Timer2(1).isEnabled() && !rig.form->Timer2(6).isEnabled());
+    QCOMPARE(int(rig.form->ShownCount()), 0);
+    QCOMPARE(int(rig.form->ContentWidth()), int(rig.form->Image2Width()));
+    QCOMPARE(rig.form->Width(), rig.form->Image2Width());
+    QVERIFY(!rig.form->AniGif(1).Visible() && !rig.form->AniGif(6).Visible());
     QVERIFY(Module1::ResizeByUser);
-    QCOMPARE(rig.folder.readSettings(), bytes); // nothing written
+    QCOMPARE(rig.app.readSettings(), bytes); // nothing written
 
     // The cycle goes on unchanged: both show again after one waiting tick.
     rig.clock.advance(10000);
-    QVERIFY(rig.form1->Timer2(1).isEnabled() && rig.form1->Timer2(6).isEnabled());
-    QCOMPARE(int(rig.form1->ShownCount()), 2);
+    QVERIFY(rig.form->Timer2(1).isEnabled() && rig.form->Timer2(6).isEnabled());
+    QCOMPARE(int(rig.form->ShownCount()), 2);
+}
+
+void TestForm2::cancelLetsADueExerciseWaitingPast16BitsShow() {
+    SettingsRig rig(CoreRig::settingsBytes(
+        {{0, {2, 30000}}, {1, {2, 30000}}, {2, {2, 30000}}, {3, {1, 5}}}));
+    Form1& f = *rig.form;
+    rig.clock.advanceTo(20000);
+    QVERIFY(!f.Timer2(3).isEnabled());
+    QCOMPARE(f.ShownCount(), std::int16_t(3));
+    Module1::WaitTicks[3] = 32765;
+    rig.clock.advance(30000);
+    QCOMPARE(Module1::WaitTicks[3], std::int16_t(32767));
+    QVERIFY(!f.Timer2(3).isEnabled());
+    QCOMPARE(rig.boxes.count(), 0);
+    Form2::Loaded()->Command2_Click(); // the window loaded hidden for the menu
+    rig.clock.advance(10000);
+    QVERIFY(f.Timer2(3).isEnabled());
+    QCOMPARE(Module1::WaitTicks[3], std::int16_t(0));
+}
+
+void TestForm2::cancelDuringThreeDisplaysKeepsTheCountRight() {
+    SettingsRig rig(
+        CoreRig::settingsBytes({{0, {1, 100}}, {4, {1, 100}}, {6, {1, 100}}, {8, {1, 100}}}));
+    Form1& f = *rig.form;
+    rig.clock.advanceTo(10000);
+    QCOMPARE(f.ShownCount(), std::int16_t(3));
+    rig.openConfiguration();
+    rig.clock.advance(600); // the displays run on while the window is open
+    QCOMPARE(Module1::ShowTicks[0], std::int16_t(2));
+    Form2::Loaded()->Command2_Click();
+    QCOMPARE(f.ShownCount(), std::int16_t(0));
+    QCOMPARE(f.Width(), f.Image2Width());
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+        QVERIFY(!f.AniGif(i).Visible());
+        QCOMPARE(Module1::ShowTicks[i], std::int16_t(0));
+    }
+    rig.clock.advance(10000); // later displays are not blocked
+    QCOMPARE(f.ShownCount(), std::int16_t(3));
 }
 
 void TestForm2::closeButtonActsAsCancel() {
@@ -470,7 +508,7 @@ void TestForm2::closeButtonActsAsCancel() {
     QVERIFY(!Form2::Loaded());
     QVERIFY(!SettingsFileProtocol::IsOpen());
     QVERIFY(rig.allWaitingTimers());
-    QCOMPARE(rig.folder.readSettings(), bytes);
+    QCOMPARE(rig.app.readSettings(), bytes);
     QCOMPARE(rig.boxes.count(), 0);
 }
 
@@ -606,7 +644,7 @@ void TestForm2::enterAndEscape() {
                     key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     QVERIFY(!Form2::Loaded());
     QVERIFY(rig.allWaitingTimers());
-    const QByteArray file = rig.folder.readSettings();
+    const QByteArray file = rig.app.readSettings();
     QCOMPARE(file.mid(2, 2), saved ? QByteArray::fromHex("0700") : bytes.mid(2, 2));
     QCOMPARE(file == bytes, !saved);
 }

@@ -4,7 +4,6 @@
 #include "settings_rig.h"
 
 #include "platform/failure.h"
-#include "settings/menu_commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,16 +26,6 @@ int loadedConfigurationWindows() {
             ++count;
     return count;
 }
-
-// Restores the menu's window commands after a test replaced them.
-struct CommandsGuard {
-    std::function<void()> about = MenuCommands::ShowAbout;
-    std::function<void()> statistics = MenuCommands::ShowStatistics;
-    ~CommandsGuard() {
-        MenuCommands::ShowAbout = about;
-        MenuCommands::ShowStatistics = statistics;
-    }
-};
 } // namespace
 
 class TestPopupMenu : public QObject {
@@ -82,15 +71,15 @@ void TestPopupMenu::startUpClearsMark() {
     Form2* form = Form2::Loaded();
     QVERIFY(form && !form->isVisible());
     QVERIFY(!form->MNU_EnArriere()->isChecked());
-    QVERIFY(!IsTopmost(rig.form1.get()));
+    QVERIFY(!IsTopmost(rig.form.get()));
     QVERIFY(form->FreshlyLoaded()); // hidden: the file is not touched yet
 }
 
 void TestPopupMenu::rightButtonPopsUpAtMouse() {
     SettingsRig rig(fullSettings());
-    rig.form1->show();
-    QVERIFY(QTest::qWaitForWindowExposed(rig.form1.get()));
-    QWidget* logo = rig.form1->childAt(5, 5);
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    QWidget* logo = rig.form->childAt(5, 5);
     QMenu* menu = Form2::Loaded()->MNU_Options();
     QTest::mousePress(logo, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseRelease(logo, Qt::LeftButton, {}, QPoint(10, 10));
@@ -131,9 +120,9 @@ void TestPopupMenu::keysOnTheLogo() {
     QFETCH(int, modifiers);
     QFETCH(QString, opens);
     SettingsRig rig(fullSettings());
-    rig.form1->show();
-    QVERIFY(QTest::qWaitForWindowExposed(rig.form1.get()));
-    QWidget* logo = rig.form1->childAt(5, 5);
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    QWidget* logo = rig.form->childAt(5, 5);
     QCOMPARE(logo->focusPolicy(), Qt::StrongFocus);
     QMenu* menu = Form2::Loaded()->MNU_Options();
     QTest::keyClick(logo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
@@ -160,7 +149,7 @@ void TestPopupMenu::keysOnTheLogo() {
 void TestPopupMenu::backFrontTwice() {
     SettingsRig rig(fullSettings());
     Form2* form = Form2::Loaded();
-    Form1* form1 = rig.form1.get();
+    Form1* form1 = rig.form.get();
     bool topmostWhileOpen = true, markWhileOpen = true;
     rig.boxes.onNextBox([&] {
         topmostWhileOpen = IsTopmost(form1);
@@ -199,14 +188,14 @@ void TestPopupMenu::backFrontFailureReport() {
     QVERIFY(rig.boxes.last().text.startsWith("Desc: "));
     QVERIFY(rig.boxes.last().text.endsWith(", LastDLLError: 0"));
     // The command stopped at the message: neither stacking nor mark changed.
-    QVERIFY(!IsTopmost(rig.form1.get()));
+    QVERIFY(!IsTopmost(rig.form.get()));
     QVERIFY(!form->MNU_EnArriere()->isChecked());
 }
 
 void TestPopupMenu::markRightAfterOkAndCancel() {
     SettingsRig rig(fullSettings());
     Form2::Loaded()->MNU_EnArriere_Click(); // now topmost
-    QVERIFY(IsTopmost(rig.form1.get()));
+    QVERIFY(IsTopmost(rig.form.get()));
 
     Form2::Loaded()->MNU_Configurer_Click();
     Form2* form = Form2::Loaded();
@@ -214,20 +203,20 @@ void TestPopupMenu::markRightAfterOkAndCancel() {
     form->Command1_Click(); // OK
     QVERIFY(!Form2::Loaded());
     SettingsRig::flushDeletes();
-    rig.form1->hooks.popupMenu(QPoint(50, 50)); // the menu is rebuilt
+    rig.form->hooks.popupMenu(QPoint(50, 50)); // the menu is rebuilt
     QMenu* menu = Form2::Loaded()->MNU_Options();
     QTRY_VERIFY(menu->isVisible());
     menu->hide();
     QVERIFY(Form2::Loaded()->MNU_EnArriere()->isChecked());
-    QVERIFY(IsTopmost(rig.form1.get()));
+    QVERIFY(IsTopmost(rig.form.get()));
 
     Form2::Loaded()->MNU_EnArriere_Click(); // back to normal stacking
-    QVERIFY(!IsTopmost(rig.form1.get()));
+    QVERIFY(!IsTopmost(rig.form.get()));
     Form2::Loaded()->MNU_Configurer_Click();
     Form2::Loaded()->Form_Activate();
     Form2::Loaded()->Command2_Click(); // Cancel
     QVERIFY(!Form2::Loaded());
-    rig.form1->hooks.popupMenu(QPoint(50, 50));
+    rig.form->hooks.popupMenu(QPoint(50, 50));
     Form2::Loaded()->MNU_Options()->hide();
     QVERIFY(!Form2::Loaded()->MNU_EnArriere()->isChecked());
 
@@ -235,15 +224,12 @@ void TestPopupMenu::markRightAfterOkAndCancel() {
     rig.boxes.clear();
     Form2::Loaded()->MNU_EnArriere_Click();
     QCOMPARE(rig.boxes.last().text, kFront);
-    QVERIFY(IsTopmost(rig.form1.get()));
+    QVERIFY(IsTopmost(rig.form.get()));
 }
 
 void TestPopupMenu::exitNoThenYes() {
-    QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
-        bytes += handRecord(i + 1, i == 2 ? 1 : 0, 3, "m", 0, 0);
-    SettingsRig rig(bytes);
-    rig.form1->show();
+    SettingsRig rig(CoreRig::settingsBytes({{2, {1, 3}}}));
+    rig.form->show();
     Form2* form = Form2::Loaded();
     form->MNU_Desactiver_Click(); // no answer queued: Enter takes the default button
     QCOMPARE(rig.boxes.count(), 1);
@@ -251,56 +237,51 @@ void TestPopupMenu::exitNoThenYes() {
     QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
     QCOMPARE(rig.boxes.last().style, 276);
     QVERIFY(!rig.programEnded);
-    QVERIFY(rig.form1->isVisible());
+    QVERIFY(rig.form->isVisible());
     rig.clock.advance(10000); // the cycle goes on
-    QVERIFY(rig.form1->Timer2(2).isEnabled());
+    QVERIFY(rig.form->Timer2(2).isEnabled());
 
     rig.boxes.queueAnswer(MsgAnswer::Yes);
     form->MNU_Desactiver_Click();
     QVERIFY(rig.programEnded);
-    QVERIFY(!rig.form1->isVisible());
-    QVERIFY(!rig.form1->Timer2(2).isEnabled());
+    QVERIFY(!rig.form->isVisible());
+    QVERIFY(!rig.form->Timer2(2).isEnabled());
 }
 
 void TestPopupMenu::configurationNarrowsToLogo() {
-    QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
-        bytes += handRecord(i + 1, i < 2 ? 1 : 0, 50, "m", 0, 0);
-    SettingsRig rig(bytes);
+    SettingsRig rig(CoreRig::settingsBytes({{0, {1, 50}}, {1, {1, 50}}}));
     rig.clock.advance(10000);
-    QCOMPARE(int(rig.form1->ShownCount()), 2);
-    QVERIFY(rig.form1->Width() > rig.form1->Image2Width());
+    QCOMPARE(int(rig.form->ShownCount()), 2);
+    QVERIFY(rig.form->Width() > rig.form->Image2Width());
 
     Form2::Loaded()->MNU_Configurer_Click();
     Form2* form = Form2::Loaded();
     QVERIFY(form->isVisible());
-    QCOMPARE(rig.form1->Width(), rig.form1->Image2Width());
+    QCOMPARE(rig.form->Width(), rig.form->Image2Width());
     QCOMPARE(Module1::WaitTicks[0], std::int16_t(0));
 
     // Chosen again while open: the counters are cleared once more, the one window comes back.
-    rig.form1->Timer1(0).setEnabled(true);
+    rig.form->Timer1(0).setEnabled(true);
     Module1::WaitTicks[0] = 4;
     form->lower();
     form->MNU_Configurer_Click();
     QCOMPARE(Form2::Loaded(), form);
     QCOMPARE(Module1::WaitTicks[0], std::int16_t(0));
-    QVERIFY(!rig.form1->Timer1(0).isEnabled());
-    QCOMPARE(rig.form1->Width(), rig.form1->Image2Width());
+    QVERIFY(!rig.form->Timer1(0).isEnabled());
+    QCOMPARE(rig.form->Width(), rig.form->Image2Width());
     SettingsRig::flushDeletes();
     QCOMPARE(loadedConfigurationWindows(), 1);
 }
 
 void TestPopupMenu::aboutAndStatisticsSingleWindows() {
-    CommandsGuard guard;
     SettingsRig rig(fullSettings());
     int about = 0;
-    MenuCommands::ShowAbout = [&] { ++about; };
-    MenuCommands::ShowStatistics = nullptr;
+    rig.showAbout = [&] { ++about; };
     Form2::Loaded()->MNU_Apropos_Click();
     Form2::Loaded()->MNU_Statistiques_Click(); // not wired: nothing happens
     QCOMPARE(about, 1);
 #ifdef LUMI_WITH_STATISTICS
-    MenuCommands::ShowStatistics = &ShowStatisticsWindow;
+    rig.showStatistics = &ShowStatisticsWindow;
     Form2::Loaded()->MNU_Statistiques_Click();
     QPointer<Form4> first = StatisticsWindow();
     QVERIFY(first && first->isVisible());
@@ -329,13 +310,12 @@ void TestPopupMenu::accessKeys_data() {
 void TestPopupMenu::accessKeys() {
     QFETCH(int, key);
     QFETCH(QString, command);
-    CommandsGuard guard;
     SettingsRig rig(fullSettings());
     QString ran;
-    MenuCommands::ShowAbout = [&] { ran += "about"; };
-    MenuCommands::ShowStatistics = [&] { ran += "statistics"; };
-    rig.form1->show();
-    rig.form1->hooks.popupMenu(QPoint(40, 40));
+    rig.showAbout = [&] { ran += "about"; };
+    rig.showStatistics = [&] { ran += "statistics"; };
+    rig.form->show();
+    rig.form->hooks.popupMenu(QPoint(40, 40));
     QMenu* menu = Form2::Loaded()->MNU_Options();
     QTRY_VERIFY(menu->isVisible());
     QTest::keyClick(menu, Qt::Key(key));

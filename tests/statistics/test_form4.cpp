@@ -1,4 +1,5 @@
 #include "core/module1.h"
+#include "settings/module1_settings.h"
 #include "settings/settings_file.h"
 #include "statistics/form4.h"
 #include "statistics/statistics_entry.h"

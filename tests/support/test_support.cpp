@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "core/module1.h"
+#include "settings/module1_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,9 @@ TestAppFolder::TestAppFolder(const QString& parent)
     : m_dir(parent.isEmpty() ? QDir::tempPath() + QStringLiteral("/lumivista-test-XXXXXX")
                              : parent + QStringLiteral("/app-XXXXXX")) {
     Module1::ResetState();
-    Module1::SetApplicationFolder(m_dir.path());
+    Module1::ResetFileState();
+    // The state the file layer reads; a floating window is given the same folder when made.
+    Module1::ApplicationFolder = m_dir.path();
 }
 
 TestAppFolder::~TestAppFolder() {
@@ -21,7 +24,7 @@ TestAppFolder::~TestAppFolder() {
     QFile::setPermissions(m_dir.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     Module1::ResetState();
-    Module1::SetApplicationFolder(QString());
+    Module1::ResetFileState();
 }
 
 QString TestAppFolder::settingsPath() const {

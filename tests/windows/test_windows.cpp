@@ -41,7 +41,7 @@ class TestWindows : public QObject {
 
     // The window of a row, opened as the program opens it.
     QWidget* window(const QString& name) {
-        if (name == "logo") return m_rig->form1.get();
+        if (name == "logo") return m_rig->form.get();
         if (name == "configuration") return m_rig->openConfiguration();
         if (name == "statistics") return ShowStatisticsWindow(), StatisticsWindow();
         if (name == "about") return ShowAboutWindow(), Form5::instance();
@@ -59,7 +59,7 @@ class TestWindows : public QObject {
 private slots:
     void init() {
         m_rig = std::make_unique<SettingsRig>(fullSettings());
-        m_rig->form1->show();
+        m_rig->form->show();
     }
 
     void cleanup() {
@@ -161,7 +161,7 @@ private slots:
     // A screen reader finds the open popup menu by walking down from the application, and the
     // menu's parent lists it among its children.
     void openPopupMenuIsInTheAccessibleTree() {
-        m_rig->form1->hooks.popupMenu(m_rig->form1->mapToGlobal(QPoint(10, 10)));
+        m_rig->form->hooks.popupMenu(m_rig->form->mapToGlobal(QPoint(10, 10)));
         QMenu* menu = Form2::Loaded()->MNU_Options();
         QTRY_VERIFY(menu->isVisible());
         QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
