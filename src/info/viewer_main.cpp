@@ -7,6 +7,7 @@
 #include "info/viewer_protocol.h"
 #include "info/webengine_component.h"
 #include "platform/dialog_font.h"
+#include "platform/message_box_qt.h"
 #include "platform/timers.h"
 
 #include <QApplication>
@@ -47,6 +48,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     DialogFont::UseEverywhere();
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
+    // A failure report must be seen here too, not answered silently.
+    InstallQtMessageBoxPresenter();
 
     QtTimerFactory timers;
     QPointer<frmBrowser> viewer = new frmBrowser(std::make_unique<WebEngineComponent>(), timers,
@@ -68,9 +71,7 @@ int main(int argc, char* argv[]) {
         while ((end = pending.indexOf('\n')) >= 0) {
             const QByteArray line = pending.left(end + 1);
             pending.remove(0, end + 1);
-            if (line == ViewerProtocol::Quit) {
-                QApplication::quit();
-            } else if (line == ViewerProtocol::Raise && viewer) {
+            if (line == ViewerProtocol::Raise && viewer) {
                 viewer->setWindowState((viewer->windowState() & ~Qt::WindowMinimized) |
                                        Qt::WindowActive);
                 viewer->show();
