@@ -39,8 +39,6 @@ public:
     void SetWidth(double twips);
     double Height() const { return m_heightTwips; }
     void SetHeight(double twips);
-    double Left() const;
-    double Top() const;
 
     // The logo picture's size in twips (stretched over the window by the size check).
     double Image2Width() const { return m_image2Width; }

@@ -6,7 +6,6 @@
 #include "info/viewer_process.h"
 #include "platform/twips.h"
 
-#include <QFile>
 #include <QFontMetricsF>
 #include <QIcon>
 #include <QLabel>
@@ -30,23 +29,15 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 }
 
 // A picture box exactly the size of its picture; the picture's @2x version is used on a
-// scaled screen. A missing picture leaves a plain framed box.
+// scaled screen.
 class PictureBox : public QWidget {
 public:
-    PictureBox(const QString& path, QWidget* parent) : QWidget(parent) {
-        if (QFile::exists(path))
-            m_icon = QIcon(path);
-    }
+    PictureBox(const QString& path, QWidget* parent) : QWidget(parent), m_icon(path) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        if (!m_icon.isNull()) {
-            m_icon.paint(&painter, rect());
-        } else {
-            painter.setPen(palette().color(QPalette::Mid));
-            painter.drawRect(rect().adjusted(0, 0, -1, -1));
-        }
+        m_icon.paint(&painter, rect());
     }
 
 private:

@@ -14,11 +14,9 @@
 #include "settings/settings_file.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <vector>
@@ -55,18 +53,9 @@ constexpr BuiltIn kBuiltIn[Form2::Rows] = {
 };
 constexpr const char* kBuiltInTiming = "10";
 
-// The exercise's small picture; a plain frame stands in while a picture is missing.
+// The exercise's small picture, compiled in with its @2x version.
 QPixmap exercisePicture(int index, const QSize& size, qreal ratio) {
-    const QString path = QStringLiteral(":/pictures/exercise_%1.png").arg(index);
-    if (QFile::exists(path))
-        return QIcon(path).pixmap(size, ratio);
-    QPixmap placeholder(size * ratio);
-    placeholder.setDevicePixelRatio(ratio);
-    placeholder.fill(QColor(0xE0, 0xE0, 0xE0));
-    QPainter painter(&placeholder);
-    painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1));
-    return placeholder;
+    return QIcon(QStringLiteral(":/pictures/exercise_%1.png").arg(index)).pixmap(size, ratio);
 }
 
 QString exerciseName(int row) { return QLatin1String(Module1::ExerciseNames[row]); }
@@ -286,11 +275,6 @@ ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
     record.Timing = Int16::fromDouble(NumericValue(m_text3[0]->text()));
     record.setMessage(m_text4[row]->text());
     return record;
-}
-
-void Form2::WriteRecord(std::int16_t Num) {
-    ComposeRecord(Num);
-    SettingsFileProtocol::Write(Num);
 }
 
 bool Form2::ValidateRows() {

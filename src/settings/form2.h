@@ -66,10 +66,9 @@ public:
     // Runs when the window becomes the active window (the file work happens once per load).
     void Form_Activate();
     void ReadRecord(std::int16_t Num);
-    // Steps 1 to 5 of WriteRecord: the record as it is to be written, left in CurrentRecord.
-    // Throws Failure when the file cannot be read or a number does not fit 16 bits.
+    // The record as it is to be written, left in CurrentRecord. Throws Failure when the file
+    // cannot be read or a number does not fit 16 bits.
     ExerciseRecord ComposeRecord(std::int16_t Num);
-    void WriteRecord(std::int16_t Num);
 
     void Command1_Click(); // OK
     void Command2_Click(); // Cancel

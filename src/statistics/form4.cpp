@@ -262,7 +262,6 @@ bool Form4::RefuseWithoutFile() {
 
 bool Form4::SelectActivity() {
     m_activityText = cmbActivite->currentText();
-    m_activityFirstChar = m_activityText.isEmpty() ? QChar() : m_activityText.front();
     const int number = StatisticsEntry::ActivityNumber(m_activityText);
     if (number == 0) {
         MsgBox(QStringLiteral("Choose an activity from the list: its text must begin with a "

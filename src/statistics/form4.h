@@ -56,7 +56,6 @@ private:
     void RefuseMinutes();
 
     QString m_activityText;
-    QChar m_activityFirstChar;
     std::int16_t ActivityNumber = 0;
     bool m_fileLoaded = false;
     QString m_loadFailure; // why the load failed, in words

@@ -40,15 +40,6 @@ struct CoreRig {
         app.writeSettings(bytes);
     }
 
-    // Copies the shipped animations into the application folder.
-    void copyAnimations() {
-        for (const char* base : Module1::AnimationBaseNames) {
-            const QString name = QLatin1String(base) + QStringLiteral(".gif");
-            QFile::copy(QStringLiteral(LUMI_SOURCE_DIR "/assets/animations/") + name,
-                        app.path() + QLatin1Char('/') + name);
-        }
-    }
-
     Form1& make() {
         form = std::make_unique<Form1>(clock);
         form->hooks.setBackFrontMark = [this](bool) { ++backFrontCalls; };
