@@ -12,9 +12,7 @@
 #include <QMenu>
 #include <QPointer>
 
-#ifdef LUMI_WITH_STATISTICS
 #include "statistics/form4.h"
-#endif
 
 namespace {
 const QString kFront = "Icons will appear in front of all opened programs or documents";
@@ -299,7 +297,6 @@ void TestPopupMenu::aboutAndStatisticsSingleWindows() {
     Form2::Loaded()->MNU_Apropos_Click();
     Form2::Loaded()->MNU_Statistiques_Click(); // not wired: nothing happens
     QCOMPARE(about, 1);
-#ifdef LUMI_WITH_STATISTICS
     MenuCommands::ShowStatistics = &ShowStatisticsWindow;
     Form2::Loaded()->MNU_Statistiques_Click();
     QPointer<Form4> first = StatisticsWindow();
@@ -313,7 +310,6 @@ void TestPopupMenu::aboutAndStatisticsSingleWindows() {
     QCOMPARE(windows, 1);
     first->cmdAnnuler_Click();
     SettingsRig::flushDeletes();
-#endif
 }
 
 void TestPopupMenu::accessKeys_data() {
