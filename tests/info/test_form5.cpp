@@ -196,7 +196,7 @@ private slots:
         Form5::instance()->cmd2_Click();
         QVERIFY(!ViewerProcess::instance().IsRunning());
         QCOMPARE(m_boxes->count(), 1);
-        QCOMPARE(m_boxes->last().style, 48);
+        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
         QVERIFY(m_boxes->last().text.contains(QStringLiteral("no-such-viewer")));
         QVERIFY(Form5::instance()); // About stays
     }

@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(boxes.count(), 1);
         QCOMPARE(boxes.last().text, QStringLiteral("Error with file LOGO2.DAT!"));
         QCOMPARE(boxes.last().title, QStringLiteral("Avertissement"));
-        QCOMPARE(boxes.last().style, 0);
+        QCOMPARE(boxes.last().style, MsgStyle::OkOnly);
     }
 
     void failedWriteReportsAndChangesNothing() {

@@ -548,7 +548,7 @@ void TestForm2::valueCheck() {
         QCOMPARE(rig.boxes.last().text, timing ? QString(" You should not exced 32767 !")
                                                : QString("You should not exced 32767 !"));
         QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
-        QCOMPARE(rig.boxes.last().style, 0);
+        QCOMPARE(rig.boxes.last().style, MsgStyle::OkOnly);
         QCOMPARE(seenWhileOpen, text); // emptied only once the box is dismissed
     }
 }

@@ -168,7 +168,7 @@ void TestPopupMenu::backFrontTwice() {
     QCOMPARE(rig.boxes.count(), 1);
     QCOMPARE(rig.boxes.last().text, kFront);
     QCOMPARE(rig.boxes.last().title, QString("Attention..."));
-    QCOMPARE(rig.boxes.last().style, 0);
+    QCOMPARE(rig.boxes.last().style, MsgStyle::OkOnly);
     QVERIFY(!topmostWhileOpen && !markWhileOpen);
     QVERIFY(IsTopmost(form1));
     QVERIFY(form->MNU_EnArriere()->isChecked());
@@ -193,7 +193,7 @@ void TestPopupMenu::backFrontFailureReport() {
     form->MNU_EnArriere_Click();
     QCOMPARE(rig.boxes.count(), 2);
     QCOMPARE(rig.boxes.last().title, QString("Error 380 in MNU_EnArriere_Click method!"));
-    QCOMPARE(rig.boxes.last().style, 48);
+    QCOMPARE(rig.boxes.last().style, MsgStyle::Exclamation);
     QVERIFY(rig.boxes.last().text.startsWith("Desc: "));
     QVERIFY(rig.boxes.last().text.endsWith(", LastDLLError: 0"));
     // The command stopped at the message: neither stacking nor mark changed.
@@ -247,7 +247,7 @@ void TestPopupMenu::exitNoThenYes() {
     QCOMPARE(rig.boxes.count(), 1);
     QCOMPARE(rig.boxes.last().text, QString(" Are you sure you want to exit the Lumivista program?"));
     QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
-    QCOMPARE(rig.boxes.last().style, 276);
+    QCOMPARE(rig.boxes.last().style, MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
     QVERIFY(!rig.programEnded);
     QVERIFY(rig.form1->isVisible());
     rig.clock.advance(10000); // the cycle goes on
@@ -340,7 +340,7 @@ void TestPopupMenu::accessKeys() {
         ran += "configuration";
     if (!rig.boxes.shown().isEmpty() && rig.boxes.last().text == kFront)
         ran += "backfront";
-    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().style == 276)
+    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().style == (MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2))
         ran += "exit";
     QCOMPARE(ran, command);
 }

@@ -403,7 +403,7 @@ private slots:
         enter(f, activity, QStringLiteral("15"));
         QCOMPARE(m_boxes->count(), 1);
         QVERIFY(m_boxes->last().text.contains(QStringLiteral("1 to 9")));
-        QCOMPARE(m_boxes->last().style, 48);
+        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
         reset(f, activity);
         QCOMPARE(m_boxes->count(), 2);
         QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
@@ -473,7 +473,7 @@ private slots:
         Form4* f = open();
         QCOMPARE(m_boxes->count(), 1);
         QCOMPARE(m_boxes->last().text, QStringLiteral("Erreur - statistique..."));
-        QCOMPARE(m_boxes->last().style, 0);
+        QCOMPARE(m_boxes->last().style, MsgStyle::OkOnly);
         QCOMPARE(m_boxes->last().title, QStringLiteral("Lumivista"));
         QVERIFY(f->isVisible());
         QVERIFY(!f->isFileLoaded());
