@@ -5,6 +5,7 @@
 
 #include "settings/config_text_box.h"
 #include "settings/numeric_input.h"
+#include "platform/twips.h"
 #include "settings/settings_file.h"
 
 #include <QClipboard>
@@ -14,9 +15,6 @@
 #include <QPushButton>
 
 namespace {
-QRect px(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 QString tenSpaces() { return QString(10, QLatin1Char(' ')); }
 QString padded(const QString& text) { return text.leftJustified(60, QLatin1Char(' '), true); }
 } // namespace
@@ -67,9 +65,9 @@ void TestForm2::designAtNinetySixDpi() {
     }
     for (int i = 0; i < 9; ++i) {
         const int top = 540 + 360 * i;
-        QCOMPARE(form->Text2(i)->geometry(), px(1920, top, 735, 285));
-        QCOMPARE(form->Text3(i)->geometry(), px(2760, top, 615, 285));
-        QCOMPARE(form->Text4(i)->geometry(), px(3450, top, 4185, 285));
+        QCOMPARE(form->Text2(i)->geometry(), Twips::ToPixelRect(1920, top, 735, 285));
+        QCOMPARE(form->Text3(i)->geometry(), Twips::ToPixelRect(2760, top, 615, 285));
+        QCOMPARE(form->Text4(i)->geometry(), Twips::ToPixelRect(3450, top, 4185, 285));
         QCOMPARE(form->lblA(i)->pos(), QPoint(600 / 15, (600 + 360 * i) / 15));
         QCOMPARE(form->lblA(i)->text(), QString(Module1::ExerciseNames[i]));
         QCOMPARE(form->Image1(i)->size(), QSize(25, 25));
@@ -80,8 +78,8 @@ void TestForm2::designAtNinetySixDpi() {
         QVERIFY(!form->Image1(i)->pixmap().isNull());
         QCOMPARE(form->Text3(i)->isVisibleTo(form), i == 0);
     }
-    QCOMPARE(form->Command1()->geometry(), px(2880, 3840, 855, 375));
-    QCOMPARE(form->Command2()->geometry(), px(3960, 3840, 855, 375));
+    QCOMPARE(form->Command1()->geometry(), Twips::ToPixelRect(2880, 3840, 855, 375));
+    QCOMPARE(form->Command2()->geometry(), Twips::ToPixelRect(3960, 3840, 855, 375));
     QCOMPARE(form->Command1()->text(), QString("OK"));
     QCOMPARE(form->Command2()->text(), QString("Cancel"));
     // Nothing is cut off by the window's edge.

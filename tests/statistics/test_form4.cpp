@@ -1,4 +1,5 @@
 #include "core/module1.h"
+#include "platform/twips.h"
 #include "settings/settings_file.h"
 #include "statistics/form4.h"
 #include "statistics/statistics_entry.h"
@@ -146,7 +147,7 @@ private slots:
         };
         for (const auto& row : table) {
             QCOMPARE(row.widget->geometry(),
-                     QRect(px(row.left), px(row.top), px(row.width), px(row.height)));
+                     Twips::ToPixelRect(row.left, row.top, row.width, row.height));
             QString text;
             if (auto* label = qobject_cast<QLabel*>(row.widget))
                 text = label->text();
