@@ -3,6 +3,8 @@
 #include "core/center_form.h"
 #include "info/info_font.h"
 #include "info/maker.h"
+#include "platform/dialog_font.h"
+#include "platform/one_window.h"
 #include "info/viewer_process.h"
 #include "platform/twips.h"
 
@@ -141,13 +143,4 @@ void Form5::cmdOK_Click() { close(); }
 
 void Form5::cmd2_Click() { ViewerProcess::instance().ShowViewer(); }
 
-void ShowAboutWindow() {
-    Form5* about = Form5::instance();
-    if (!about) {
-        about = new Form5;
-        about->Form_Load();
-    }
-    about->show();
-    about->raise();
-    about->activateWindow();
-}
+void ShowAboutWindow() { ShowOneWindow(Form5::instance()); }

@@ -5,6 +5,7 @@
 #include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
+#include "platform/one_window.h"
 #include "platform/twips.h"
 #include "settings/settings_file.h"
 #include "statistics_entry.h"
@@ -366,14 +367,6 @@ void Form4::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void ShowStatisticsWindow() {
-    if (!g_instance) {
-        g_instance = new Form4;
-        g_instance->Form_Load();
-    }
-    g_instance->show();
-    g_instance->raise();
-    g_instance->activateWindow();
-}
+void ShowStatisticsWindow() { g_instance = ShowOneWindow(g_instance.data()); }
 
 Form4* StatisticsWindow() { return g_instance.data(); }
