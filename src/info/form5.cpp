@@ -1,11 +1,10 @@
 #include "form5.h"
 
 #include "core/center_form.h"
-#include "info/info_font.h"
 #include "info/maker.h"
+#include "info/viewer_process.h"
 #include "platform/dialog_font.h"
 #include "platform/one_window.h"
-#include "info/viewer_process.h"
 #include "platform/twips.h"
 
 #include <QFontMetricsF>
@@ -94,7 +93,7 @@ Form5::Form5(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(QStringLiteral(" About Lumivista"));
-    setFont(InfoWindowFont());
+    setFont(DialogFont::Font());
     setFixedSize(Twips::ToPixelsX(kClientWidth), Twips::ToPixelsY(kClientHeight));
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Lumivista, Version 3.5"),
@@ -130,7 +129,7 @@ Form5::Form5(QWidget* parent)
     setTabOrder(cmdOK, cmd2);
     cmdOK->setFocus();
 
-    setFont(DialogFont::Fitted(InfoWindowFont(), DialogFont::FixedTextControls(this)));
+    setFont(DialogFont::Fitted(DialogFont::Font(), DialogFont::FixedTextControls(this)));
 }
 
 Form5::~Form5() = default;

@@ -1,7 +1,7 @@
 #include "frm_browser.h"
 
-#include "info/info_font.h"
 #include "info/maker.h"
+#include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/twips.h"
 
@@ -76,7 +76,7 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
       m_timTimer(timers.createTimer()),
       m_homePage(homePage.isEmpty() ? Maker::HomePage : homePage) {
     setWindowTitle(QStringLiteral(" ") + Maker::Name);
-    setFont(InfoWindowFont());
+    setFont(DialogFont::Font());
     resize(px(kClientWidth), py(kClientHeight));
 
     for (const QString& key : ButtonKeys)
@@ -134,7 +134,7 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
 
     setTabOrder(cboAddress, m_browserWidget);
     dockTopControls();
-    setFont(DialogFont::Fitted(InfoWindowFont(), {lblAddress}));
+    setFont(DialogFont::Fitted(DialogFont::Font(), {lblAddress}));
 }
 
 QList<QKeySequence> frmBrowser::ButtonShortcuts(const QString& key) {
