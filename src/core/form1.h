@@ -9,6 +9,7 @@
 
 #include "core/ani_gif_player.h"
 #include "core/form1_procedures.h"
+#include "core/module1.h"
 #include "platform/timers.h"
 
 #include <QPoint>
@@ -95,9 +96,9 @@ private:
     void setSizeTwips(double width, double height);
     void logoDoubleClicked();
 
-    std::array<std::unique_ptr<Timer>, 9> m_timer1;
-    std::array<std::unique_ptr<Timer>, 9> m_timer2;
-    std::array<AniGifPlayer*, 9> m_aniGif{};
+    std::array<std::unique_ptr<Timer>, Module1::ExerciseCount> m_timer1;
+    std::array<std::unique_ptr<Timer>, Module1::ExerciseCount> m_timer2;
+    std::array<AniGifPlayer*, Module1::ExerciseCount> m_aniGif{};
     LogoImage* m_image2 = nullptr;
     std::unique_ptr<SingleInstanceLock> m_instanceLock;
 

@@ -7,6 +7,7 @@
 // A single instance, loaded and unloaded: Load() creates it hidden, Unload() destroys it and
 // its menu with it; the next Load() builds both afresh.
 
+#include "core/module1.h"
 #include "settings/exercise_record.h"
 
 #include <QWidget>
@@ -24,7 +25,6 @@ class QPushButton;
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int Rows = 9;
 
     // The loaded window, nullptr when it is not loaded.
     static Form2* Loaded();
@@ -104,11 +104,11 @@ private:
     static void updateMeaning(QLineEdit* box, QString (*meaning)(const QString&));
 
     std::array<QLabel*, 4> m_lblT{};
-    std::array<QLabel*, Rows> m_image1{};
-    std::array<QLabel*, Rows> m_lblA{};
-    std::array<ConfigTextBox*, Rows> m_text2{};
-    std::array<ConfigTextBox*, Rows> m_text3{};
-    std::array<ConfigTextBox*, Rows> m_text4{};
+    std::array<QLabel*, Module1::ExerciseCount> m_image1{};
+    std::array<QLabel*, Module1::ExerciseCount> m_lblA{};
+    std::array<ConfigTextBox*, Module1::ExerciseCount> m_text2{};
+    std::array<ConfigTextBox*, Module1::ExerciseCount> m_text3{};
+    std::array<ConfigTextBox*, Module1::ExerciseCount> m_text4{};
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
 

@@ -152,7 +152,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     cmbActivite->setInsertPolicy(QComboBox::NoInsert);
     for (const char* text : StatisticsEntry::ActivityTexts)
         cmbActivite->addItem(QLatin1String(text));
-    cmbActivite->setMaxVisibleItems(RowCount);
+    cmbActivite->setMaxVisibleItems(Module1::ExerciseCount);
     cmbActivite->setCurrentIndex(0);
     cmbActivite->setEditText(QLatin1String(StatisticsEntry::ActivityTexts[0]));
     cmbActivite->setToolTip(QStringLiteral("Choose an action"));
@@ -186,7 +186,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     place(lbl4, HeaderLeft, 1200, HeaderWidth, 330);
     lbl4->setFont(DialogFont::Fitted(DialogFont::Font(HeaderPixelSize), {lbl4}));
 
-    for (int i = 0; i < RowCount; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         const int top = RowTop + RowStep * i;
         const QString activity = QLatin1String(StatisticsEntry::ActivityTexts[i]);
         lblA[i] = new QLabel(activity, this);
@@ -207,7 +207,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     fixed.removeOne(lbl4); // in a font of its own
     setFont(DialogFont::Fitted(DialogFont::Font(), fixed));
     const QFontMetricsF rowMetrics(font());
-    for (int i = 0; i < RowCount; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         // Sized to the caption, between the narrowest and the widest row.
         const int width =
             std::clamp(int(std::ceil(rowMetrics.horizontalAdvance(lblA[i]->text()) + 1) *
@@ -232,13 +232,13 @@ void Form4::Form_Load() {
     CenterForm(this);
     try {
         SettingsFileProtocol::Open();
-        for (int i = 0; i < RowCount; ++i) {
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             SettingsFileProtocol::Read(i + 1);
             StoreRecordInTables(i);
             showFigure(lblTot[i], rowName(i), "in all",
                        QString::number(CurrentRecord.TotalMinutes));
         }
-        for (int i = 0; i < RowCount; ++i) {
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             showFigure(lblJour[i], rowName(i), "today", QStringLiteral("0"));
             showFigure(lblTot[i], rowName(i), "in all", QString::number(ExerciseTotalMinutes[i]));
             // "Today" counts from this opening; the file keeps its LastMinutes.

@@ -1,5 +1,7 @@
 // Checks every picture the program loads: names, sizes, formats, and that the
 // animations are real looping animations small enough to ship.
+#include "core/module1.h"
+
 #include <QtTest>
 
 #include <QDir>
@@ -11,8 +13,13 @@
 
 namespace {
 
-const QStringList kBases = {"Piment", "Palm", "Blink", "Oeil", "Legs",
-                            "Calcul", "Poumons", "Vague", "XAnim"};
+// The animations the program asks for.
+const QStringList kBases = [] {
+    QStringList bases;
+    for (const char* base : Module1::AnimationBaseNames)
+        bases << QLatin1String(base);
+    return bases;
+}();
 constexpr QRgb kMask = 0xFFC0C0C0;
 
 QString appFile(const QString &name) { return QDir(LUMI_APP_DIR).filePath(name); }
@@ -150,7 +157,7 @@ private slots:
         QTest::newRow("logo") << "pictures/logo.jpg" << QSize(348, 148);
         QTest::newRow("about") << "pictures/about.png" << QSize(215, 78);
         QTest::newRow("about@2x") << "pictures/about@2x.png" << QSize(430, 156);
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             QTest::addRow("exercise_%d", i) << QString("pictures/exercise_%1.png").arg(i) << QSize(25, 25);
             QTest::addRow("exercise_%d@2x", i) << QString("pictures/exercise_%1@2x.png").arg(i) << QSize(50, 50);
         }

@@ -60,13 +60,13 @@ struct SettingsRig {
     }
 
     bool anyWaitingTimer() const {
-        for (int i = 0; i < 9; ++i)
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             if (form1->Timer1(i).isEnabled())
                 return true;
         return false;
     }
     bool allWaitingTimers() const {
-        for (int i = 0; i < 9; ++i)
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             if (!form1->Timer1(i).isEnabled())
                 return false;
         return true;
@@ -76,7 +76,7 @@ struct SettingsRig {
 // A complete file: record i + 1 with the given frequency, timing, message and statistics.
 inline QByteArray fullSettings(int timing = 10) {
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         bytes += handRecord(i + 1, 100 + i, timing, "Message " + QByteArray::number(i), 50 + i,
                             5 + i);
     return bytes;

@@ -238,7 +238,7 @@ void TestPopupMenu::markRightAfterOkAndCancel() {
 
 void TestPopupMenu::exitNoThenYes() {
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         bytes += handRecord(i + 1, i == 2 ? 1 : 0, 3, "m", 0, 0);
     SettingsRig rig(bytes);
     rig.form1->show();
@@ -262,7 +262,7 @@ void TestPopupMenu::exitNoThenYes() {
 
 void TestPopupMenu::configurationNarrowsToLogo() {
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         bytes += handRecord(i + 1, i < 2 ? 1 : 0, 50, "m", 0, 0);
     SettingsRig rig(bytes);
     rig.clock.advance(10000);
