@@ -25,7 +25,6 @@ public:
 
     // Starts moving the window: the window manager's move, else the manual move.
     void start();
-    bool manualMoveActive() const { return m_manual; }
 
     // Tests replace the window manager's move (returning false = refused).
     static void SetSystemMoveForTest(std::function<bool(QWindow*)> startSystemMove);
