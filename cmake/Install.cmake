@@ -9,11 +9,10 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
 endif()
 set(LUMI_INSTALL_APP_SUBDIR "lib/lumivista")
 
-foreach(target lumivista lumivista-viewer)
-  if(TARGET ${target})
-    install(TARGETS ${target} RUNTIME DESTINATION "${LUMI_INSTALL_APP_SUBDIR}" COMPONENT app)
-  endif()
-endforeach()
+install(TARGETS lumivista RUNTIME DESTINATION "${LUMI_INSTALL_APP_SUBDIR}" COMPONENT app)
+if(LUMI_WEBENGINE)
+  install(TARGETS lumivista-viewer RUNTIME DESTINATION "${LUMI_INSTALL_APP_SUBDIR}" COMPONENT app)
+endif()
 file(GLOB install_animations "${CMAKE_SOURCE_DIR}/assets/animations/*.gif")
 install(FILES ${install_animations} DESTINATION "${LUMI_INSTALL_APP_SUBDIR}" COMPONENT app)
 
@@ -40,11 +39,8 @@ install(CODE "
 install(FILES "${CMAKE_BINARY_DIR}/lumivista.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications" COMPONENT app)
 foreach(size 16 22 24 32 48 64 128 256)
-  set(icon "${CMAKE_SOURCE_DIR}/assets/icons/lumivista-${size}.png")
-  if(EXISTS "${icon}")
-    install(FILES "${icon}" RENAME lumivista.png
-            DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" COMPONENT app)
-  endif()
+  install(FILES "${CMAKE_SOURCE_DIR}/assets/icons/lumivista-${size}.png" RENAME lumivista.png
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" COMPONENT app)
 endforeach()
 install(FILES "${CMAKE_SOURCE_DIR}/packaging/lumivista.metainfo.xml"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo" COMPONENT app)

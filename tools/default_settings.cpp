@@ -12,6 +12,7 @@
 //   Calculating     every  2 h   (720)  a reminder to note the minutes practised
 //   Timing 20 (6 seconds on screen).
 
+#include "core/module1.h"
 #include "settings/exercise_record.h"
 
 #include <QCoreApplication>
@@ -20,23 +21,8 @@
 #include <cstdio>
 
 namespace {
-struct Default {
-    int frequency;
-    const char* message;
-};
-
 constexpr int kTiming = 20;
-constexpr Default kDefaults[9] = {
-    {270, "Edge the contour of the monitor with your eyes"},
-    {180, "Rub your hands, cross them and cover your eyes"},
-    {18, "Blink delicately and normally very often"},
-    {120, "Look as far away from your computer as possible"},
-    {360, "Walk away from the computer as often as possible"},
-    {720, "Inscribe the time spent learning each technique"},
-    {90, "Breathe very deeply and relax"},
-    {240, "Your eyes imitate the movement of the waves"},
-    {300, "Look diagonally at square and rectangular shapes"},
-};
+constexpr int kFrequency[Module1::ExerciseCount] = {270, 180, 18, 120, 360, 720, 90, 240, 300};
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -55,12 +41,12 @@ int main(int argc, char* argv[]) {
         return 0;
 
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         ExerciseRecord record;
         record.Number = static_cast<std::int16_t>(i + 1);
-        record.Frequency = static_cast<std::int16_t>(kDefaults[i].frequency);
+        record.Frequency = static_cast<std::int16_t>(kFrequency[i]);
         record.Timing = kTiming;
-        record.setMessage(QString::fromLatin1(kDefaults[i].message));
+        record.setMessage(QString::fromLatin1(Module1::BuiltInMessages[i]));
         bytes += record.toBytes();
     }
     QSaveFile file(path);

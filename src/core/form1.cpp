@@ -47,16 +47,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        if (!m_logo.isNull()) {
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawPixmap(rect(), m_logo);
-            return;
-        }
-        // Plain stand-in until the picture is compiled in.
-        painter.fillRect(rect(), QColor(0xF4, 0xF1, 0xE8));
-        painter.setPen(QColor(0x2E, 0x5E, 0x8C));
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Lumivista"));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(rect(), m_logo);
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -293,9 +285,6 @@ bool Form1::Form_Load() {
     return true;
 }
 
-double Form1::Left() const { return Twips::FromPixelsX(pos().x()); }
-double Form1::Top() const { return Twips::FromPixelsY(pos().y()); }
-
 void Form1::SetWidth(double twips) { setSizeTwips(twips, m_heightTwips); }
 void Form1::SetHeight(double twips) { setSizeTwips(m_widthTwips, twips); }
 
@@ -337,11 +326,7 @@ void Form1::Form_Resize() {
 }
 
 void Form1::FormDrag() {
-    // Failures while moving are of no consequence.
-    try {
-        m_image2->dragger().start();
-    } catch (...) {
-    }
+    m_image2->dragger().start();
 }
 
 void Form1::logoDoubleClicked() {

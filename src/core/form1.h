@@ -9,6 +9,7 @@
 
 #include "core/ani_gif_player.h"
 #include "core/form1_procedures.h"
+#include "core/module1.h"
 #include "platform/timers.h"
 
 #include <QPoint>
@@ -60,8 +61,6 @@ public:
     void SetWidth(double twips);
     double Height() const { return m_heightTwips; }
     void SetHeight(double twips);
-    double Left() const;
-    double Top() const;
 
     // The logo picture's size in twips (stretched over the window by the size check).
     double Image2Width() const { return m_image2Width; }
@@ -118,9 +117,9 @@ private:
 
     FloatingWindowEnvironment m_env;
     FloatingWindowParts m_parts; // what the shared procedures act on
-    std::array<std::unique_ptr<Timer>, 9> m_timer1;
-    std::array<std::unique_ptr<Timer>, 9> m_timer2;
-    std::array<AniGifPlayer*, 9> m_aniGif{};
+    std::array<std::unique_ptr<Timer>, Module1::ExerciseCount> m_timer1;
+    std::array<std::unique_ptr<Timer>, Module1::ExerciseCount> m_timer2;
+    std::array<AniGifPlayer*, Module1::ExerciseCount> m_aniGif{};
     LogoImage* m_image2 = nullptr;
     std::unique_ptr<SingleInstanceLock> m_instanceLock;
 

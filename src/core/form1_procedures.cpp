@@ -45,8 +45,6 @@ static void twipsToPixels32(const ScreenMetrics& m, std::int32_t& x, std::int32_
     y = Int16::toInt32(y / Int16::roundHalfEven(m.twipsPerPixelY));
 }
 
-void TwipsToPixels32(std::int32_t& x, std::int32_t& y) { twipsToPixels32(CurrentScreenMetrics(), x, y); }
-
 MainWindowPlacement ComputeMainWindowPlacement(const ScreenMetrics& screen, double formWidthTwips,
                                                double formHeightTwips) {
     // A 4K screen is more than 32767 twips wide: its size is taken in 32 bits. The window's

@@ -42,8 +42,6 @@ void UnregisterFloatingWindow(const FloatingWindowParts* parts);
 // Twips to pixels in place, rounded half to even, 16-bit (throws Failure(Overflow) outside).
 // The horizontal divisor is used as it is; the vertical one is first rounded to a whole number.
 void TwipsToPixels(std::int16_t& x, std::int16_t& y);
-// The same for values that may exceed 16 bits (screen sizes of large monitors).
-void TwipsToPixels32(std::int32_t& x, std::int32_t& y);
 
 // Shows the floating window without activating it, its top left corner at 70 % / 88 % of the
 // primary screen, in front of other windows (start-up then gives it normal stacking).

@@ -18,6 +18,18 @@ inline constexpr const char* ExerciseNames[ExerciseCount] = {
     "Calculating", "Breathing", "Doing the wave", "Making 'X's"};
 inline constexpr const char* AnimationBaseNames[ExerciseCount] = {
     "Piment", "Palm", "Blink", "Oeil", "Legs", "Calcul", "Poumons", "Vague", "XAnim"};
+// The message each exercise starts with: in the configuration window while LOGO2.DAT is
+// unread, and in a new user's file.
+inline constexpr const char* BuiltInMessages[ExerciseCount] = {
+    "Edge the contour of the monitor with your eyes",
+    "Rub your hands, cross them and cover your eyes",
+    "Blink delicately and normally very often",
+    "Look as far away from your computer as possible",
+    "Walk away from the computer as often as possible",
+    "Inscribe the time spent learning each technique",
+    "Breathe very deeply and relax",
+    "Your eyes imitate the movement of the waves",
+    "Look diagonally at square and rectangular shapes"};
 
 extern ExerciseTable ExerciseFrequency;
 extern ExerciseTable ExerciseTiming;

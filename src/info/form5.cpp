@@ -1,13 +1,13 @@
 #include "form5.h"
 
 #include "core/center_form.h"
-#include "info/info_font.h"
 #include "info/maker.h"
 #include "info/viewer_process.h"
 #include "platform/desktop_window.h"
+#include "platform/dialog_font.h"
+#include "platform/one_window.h"
 #include "platform/twips.h"
 
-#include <QFile>
 #include <QFontMetricsF>
 #include <QIcon>
 #include <QLabel>
@@ -31,23 +31,15 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 }
 
 // A picture box exactly the size of its picture; the picture's @2x version is used on a
-// scaled screen. A missing picture leaves a plain framed box.
+// scaled screen.
 class PictureBox : public QWidget {
 public:
-    PictureBox(const QString& path, QWidget* parent) : QWidget(parent) {
-        if (QFile::exists(path))
-            m_icon = QIcon(path);
-    }
+    PictureBox(const QString& path, QWidget* parent) : QWidget(parent), m_icon(path) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        if (!m_icon.isNull()) {
-            m_icon.paint(&painter, rect());
-        } else {
-            painter.setPen(palette().color(QPalette::Mid));
-            painter.drawRect(rect().adjusted(0, 0, -1, -1));
-        }
+        m_icon.paint(&painter, rect());
     }
 
 private:
@@ -102,7 +94,7 @@ Form5::Form5(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(QStringLiteral(" About Lumivista"));
-    setFont(InfoWindowFont());
+    setFont(DialogFont::Font());
     setFixedSize(Twips::ToPixelsX(kClientWidth), Twips::ToPixelsY(kClientHeight));
     DesktopWindow::MakeFixed(this);
 
@@ -139,7 +131,7 @@ Form5::Form5(QWidget* parent)
     setTabOrder(cmdOK, cmd2);
     cmdOK->setFocus();
 
-    setFont(DialogFont::Fitted(InfoWindowFont(), DialogFont::FixedTextControls(this)));
+    setFont(DialogFont::Fitted(DialogFont::Font(), DialogFont::FixedTextControls(this)));
 }
 
 Form5::~Form5() = default;
@@ -152,13 +144,4 @@ void Form5::cmdOK_Click() { close(); }
 
 void Form5::cmd2_Click() { ViewerProcess::instance().ShowViewer(); }
 
-void ShowAboutWindow() {
-    Form5* about = Form5::instance();
-    if (!about) {
-        about = new Form5;
-        about->Form_Load();
-    }
-    about->show();
-    about->raise();
-    about->activateWindow();
-}
+void ShowAboutWindow() { ShowOneWindow(Form5::instance()); }

@@ -1,7 +1,7 @@
 #include "frm_browser.h"
 
-#include "info/info_font.h"
 #include "info/maker.h"
+#include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/twips.h"
 
@@ -9,11 +9,9 @@
 #include <QAction>
 #include <QBitmap>
 #include <QComboBox>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPixmap>
 #include <QToolBar>
 
@@ -32,11 +30,11 @@ const QString kLoadingCaption = QStringLiteral("Loading the page, please wait...
 int px(double twips) { return Twips::ToPixelsX(twips); }
 int py(double twips) { return Twips::ToPixelsY(twips); }
 
-// The steps of the handlers that ignore failures: a failing step is skipped.
-template <typename F> void Step(F&& step) {
+// The handlers that ignore failures: a failing component call ends the handler, no box.
+template <typename F> void Quietly(F&& body) {
     try {
-        step();
-    } catch (...) {
+        body();
+    } catch (const std::exception&) {
     }
 }
 
@@ -55,26 +53,14 @@ template <typename F> void Guarded(const char* procedure, F&& body) {
 // its 48-px drawing for scaled screens.
 QIcon listImage(const QString& key) {
     const QString path = QStringLiteral(":/pictures/tb_%1.png").arg(key.toLower());
-    QPixmap pixmap;
-    if (QFile::exists(path) && pixmap.load(path)) {
-        pixmap.setMask(pixmap.createMaskFromColor(QColor(0xC0, 0xC0, 0xC0), Qt::MaskInColor));
-        QIcon icon(pixmap);
-        QPixmap twice;
-        if (twice.load(QStringLiteral(":/pictures/tb_%1@2x.png").arg(key.toLower()))) {
-            twice.setMask(twice.createMaskFromColor(QColor(0xC0, 0xC0, 0xC0), Qt::MaskInColor));
-            twice.setDevicePixelRatio(2);
-            icon.addPixmap(twice);
-        }
-        return icon;
-    } else {
-        // Picture missing: a plain framed square, so the button is still there to click.
-        pixmap = QPixmap(24, 24);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setPen(Qt::darkGray);
-        painter.drawRect(3, 3, 17, 17);
-    }
-    return QIcon(pixmap);
+    QPixmap pixmap(path);
+    pixmap.setMask(pixmap.createMaskFromColor(QColor(0xC0, 0xC0, 0xC0), Qt::MaskInColor));
+    QIcon icon(pixmap);
+    QPixmap twice(QStringLiteral(":/pictures/tb_%1@2x.png").arg(key.toLower()));
+    twice.setMask(twice.createMaskFromColor(QColor(0xC0, 0xC0, 0xC0), Qt::MaskInColor));
+    twice.setDevicePixelRatio(2);
+    icon.addPixmap(twice);
+    return icon;
 }
 
 } // namespace
@@ -90,7 +76,7 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
       m_timTimer(timers.createTimer()),
       m_homePage(homePage.isEmpty() ? Maker::HomePage : homePage) {
     setWindowTitle(QStringLiteral(" ") + Maker::Name);
-    setFont(InfoWindowFont());
+    setFont(DialogFont::Font());
     resize(px(kClientWidth), py(kClientHeight));
 
     for (const QString& key : ButtonKeys)
@@ -148,7 +134,7 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
 
     setTabOrder(cboAddress, m_browserWidget);
     dockTopControls();
-    setFont(DialogFont::Fitted(InfoWindowFont(), {lblAddress}));
+    setFont(DialogFont::Fitted(DialogFont::Font(), {lblAddress}));
 }
 
 QList<QKeySequence> frmBrowser::ButtonShortcuts(const QString& key) {
@@ -180,22 +166,18 @@ frmBrowser::~frmBrowser() {
 }
 
 void frmBrowser::Form_Load() {
-    Step([&] { StartingAddress = m_homePage; });
-    Step([&] { show(); });
-    Step([&] { tbToolBar->update(); });
-    Step([&] { Form_Resize(); });
-    Step([&] {
-        const QRect current = cboAddress->geometry();
-        const double top = Twips::FromPixelsY(lblAddress->y()) + Twips::FromPixelsY(lblAddress->height()) + 15;
-        cboAddress->setGeometry(px(50), py(top), current.width(), current.height());
-    });
-    Step([&] {
-        cboAddress->setEditText(StartingAddress);
-        cboAddress->addItem(StartingAddress);
-        cboAddress->setEditText(StartingAddress);
-    });
-    Step([&] { m_timTimer->setEnabled(true); });
-    Step([&] { m_component->Navigate(StartingAddress); });
+    StartingAddress = m_homePage;
+    show();
+    tbToolBar->update();
+    Form_Resize();
+    const QRect current = cboAddress->geometry();
+    const double top = Twips::FromPixelsY(lblAddress->y()) + Twips::FromPixelsY(lblAddress->height()) + 15;
+    cboAddress->setGeometry(px(50), py(top), current.width(), current.height());
+    cboAddress->setEditText(StartingAddress);
+    cboAddress->addItem(StartingAddress);
+    cboAddress->setEditText(StartingAddress);
+    m_timTimer->setEnabled(true);
+    Quietly([&] { m_component->Navigate(StartingAddress); });
 }
 
 void frmBrowser::Form_Resize() {
@@ -203,27 +185,21 @@ void frmBrowser::Form_Resize() {
     const double h = Twips::FromPixelsY(height());
     // A size the control cannot take (negative, the window made very small or minimised)
     // leaves that control as it was.
-    Step([&] {
-        const double cboWidth = w - 100;
-        if (cboWidth >= 0)
-            cboAddress->resize(px(cboWidth), cboAddress->height());
-    });
-    Step([&] {
-        const double brwWidth = w - 100;
-        if (brwWidth >= 0)
-            m_browserWidget->resize(px(brwWidth), m_browserWidget->height());
-    });
-    Step([&] {
-        const double below = Twips::FromPixelsY(picAddress->y()) + Twips::FromPixelsY(picAddress->height());
-        const double brwHeight = h - below - 100;
-        if (brwHeight >= 0)
-            m_browserWidget->resize(m_browserWidget->width(), py(brwHeight));
-    });
+    const double cboWidth = w - 100;
+    if (cboWidth >= 0)
+        cboAddress->resize(px(cboWidth), cboAddress->height());
+    const double brwWidth = w - 100;
+    if (brwWidth >= 0)
+        m_browserWidget->resize(px(brwWidth), m_browserWidget->height());
+    const double below = Twips::FromPixelsY(picAddress->y()) + Twips::FromPixelsY(picAddress->height());
+    const double brwHeight = h - below - 100;
+    if (brwHeight >= 0)
+        m_browserWidget->resize(m_browserWidget->width(), py(brwHeight));
 }
 
 void frmBrowser::tbToolBar_ButtonClick(const QString& key) {
-    Step([&] { m_timTimer->setEnabled(true); });
-    Step([&] {
+    m_timTimer->setEnabled(true);
+    Quietly([&] {
         if (key == QLatin1String("Back")) {
             m_component->GoBack();
         } else if (key == QLatin1String("Forward")) {
@@ -235,9 +211,9 @@ void frmBrowser::tbToolBar_ButtonClick(const QString& key) {
         } else if (key == QLatin1String("Search")) {
             m_component->GoSearch();
         } else if (key == QLatin1String("Stop")) {
-            Step([&] { m_timTimer->setEnabled(false); });
-            Step([&] { m_component->Stop(); });
-            Step([&] { setWindowTitle(m_component->LocationName()); });
+            m_timTimer->setEnabled(false);
+            m_component->Stop();
+            setWindowTitle(m_component->LocationName());
         }
     });
 }
@@ -252,10 +228,8 @@ void frmBrowser::cboAddress_Click() {
 }
 
 void frmBrowser::cboAddress_KeyPress(int keyAscii) {
-    Step([&] {
-        if (keyAscii == 13)
-            cboAddress_Click();
-    });
+    if (keyAscii == 13)
+        cboAddress_Click();
 }
 
 void frmBrowser::timTimer_Timer() {
@@ -270,7 +244,7 @@ void frmBrowser::timTimer_Timer() {
 }
 
 void frmBrowser::brwWebBrowser_DownloadComplete() {
-    Step([&] { setWindowTitle(m_component->LocationName()); });
+    Quietly([&] { setWindowTitle(m_component->LocationName()); });
 }
 
 void frmBrowser::brwWebBrowser_NavigateComplete(const QString& url) {

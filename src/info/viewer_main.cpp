@@ -8,6 +8,7 @@
 #include "info/webengine_component.h"
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
+#include "platform/message_box_qt.h"
 #include "platform/timers.h"
 
 #include <QApplication>
@@ -49,6 +50,8 @@ int main(int argc, char* argv[]) {
     DialogFont::UseEverywhere();
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DesktopWindow::SetApplicationIdentity();
+    // A failure report must be seen here too, not answered silently.
+    InstallQtMessageBoxPresenter();
 
     QtTimerFactory timers;
     QPointer<frmBrowser> viewer = new frmBrowser(std::make_unique<WebEngineComponent>(), timers,
@@ -70,9 +73,7 @@ int main(int argc, char* argv[]) {
         while ((end = pending.indexOf('\n')) >= 0) {
             const QByteArray line = pending.left(end + 1);
             pending.remove(0, end + 1);
-            if (line == ViewerProtocol::Quit) {
-                QApplication::quit();
-            } else if (line == ViewerProtocol::Raise && viewer) {
+            if (line == ViewerProtocol::Raise && viewer) {
                 viewer->setWindowState((viewer->windowState() & ~Qt::WindowMinimized) |
                                        Qt::WindowActive);
                 viewer->show();

@@ -6,12 +6,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <csignal>
-#include <sys/types.h>
-
 ViewerProcess& ViewerProcess::instance() {
     // Lives as long as the process; the viewer is closed when the application quits, and
-    // killed here at the latest when the program ends without quitting.
+    // ends by itself with the program otherwise (its input closes, its parent dies).
     static ViewerProcess* viewer = new ViewerProcess;
     return *viewer;
 }
@@ -47,13 +44,12 @@ bool ViewerProcess::ShowViewer() {
         m_process->deleteLater();
         m_process = nullptr;
     }
-    m_pending.clear();
 
     auto* process = new QProcess(this);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(process, &QProcess::readyReadStandardOutput, this, [this, process] {
-        m_pending += process->readAllStandardOutput();
-        readOutput();
+        while (process->canReadLine())
+            emit viewerSaid(process->readLine());
     });
     connect(process, &QProcess::finished, this, [this, process] {
         if (process == m_process)
@@ -83,14 +79,5 @@ void ViewerProcess::CloseViewer() {
     if (!m_process->waitForFinished(1500)) {
         m_process->kill();
         m_process->waitForFinished(1000);
-    }
-}
-
-void ViewerProcess::readOutput() {
-    int end;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
-        const QByteArray line = m_pending.left(end + 1);
-        m_pending.remove(0, end + 1);
-        emit viewerSaid(line);
     }
 }

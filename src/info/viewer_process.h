@@ -35,10 +35,8 @@ signals:
 private:
     ViewerProcess();
     ~ViewerProcess() override;
-    void readOutput();
 
     QProcess* m_process = nullptr;
     QString m_program;
     QStringList m_arguments;
-    QByteArray m_pending;
 };

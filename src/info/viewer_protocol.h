@@ -7,8 +7,6 @@
 namespace ViewerProtocol {
 // Bring the viewer's window to the front and activate it.
 inline const QByteArray Raise = QByteArrayLiteral("raise\n");
-// Close the viewer.
-inline const QByteArray Quit = QByteArrayLiteral("quit\n");
 // Written by the viewer on its standard output once its window is shown, and after each
 // raise, for whoever waits on it.
 inline const QByteArray Shown = QByteArrayLiteral("shown\n");

@@ -28,7 +28,6 @@ public:
 
     // Starts moving the window: the window manager's move, else the manual move.
     void start();
-    bool manualMoveActive() const { return m_manual; }
 
 private:
     QWidget* m_form;

@@ -8,7 +8,7 @@ MessageBoxPresenter& presenter() {
 } // namespace
 
 int defaultAnswer(int style) {
-    const bool yesNo = (style & 0xF) == MsgStyle::YesNo;
+    const bool yesNo = (style & MsgStyle::ButtonsMask) == MsgStyle::YesNo;
     if (!yesNo)
         return MsgAnswer::Ok;
     return (style & MsgStyle::DefaultButton2) ? MsgAnswer::No : MsgAnswer::Yes;

@@ -8,23 +8,23 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
     QMessageBox box;
     box.setWindowTitle(request.title);
     box.setText(request.text);
-    switch (request.style & 0x70) {
+    switch (request.style & MsgStyle::IconMask) {
     case MsgStyle::Critical:
         box.setIcon(QMessageBox::Critical);
         break;
     case MsgStyle::Exclamation:
         box.setIcon(QMessageBox::Warning);
         break;
-    case 32:
+    case MsgStyle::Question:
         box.setIcon(QMessageBox::Question);
         break;
-    case 64:
+    case MsgStyle::Information:
         box.setIcon(QMessageBox::Information);
         break;
     default:
         box.setIcon(QMessageBox::NoIcon);
     }
-    if ((request.style & 0xF) == MsgStyle::YesNo) {
+    if ((request.style & MsgStyle::ButtonsMask) == MsgStyle::YesNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
         QPushButton* no = box.addButton(QMessageBox::No);
         yes->setText(QObject::tr("&Yes"));

@@ -11,7 +11,6 @@ public:
     explicit ConfigTextBox(QWidget* parent = nullptr);
 
     void setDigitFilter(bool on) { m_digitFilter = on; }
-    bool digitFilter() const { return m_digitFilter; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -16,11 +16,9 @@
 #include "settings/settings_file.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <vector>
@@ -40,35 +38,13 @@ constexpr const char* kHeaders[4] = {"Logos", "Frequency", "Timing", "Messages"}
 constexpr int kHeaderLeft[4] = {120, 1920, 2760, 3480};
 constexpr int kHeaderWidth[4] = {1755, 795, 675, 4155};
 
-struct BuiltIn {
-    const char* frequency;
-    const char* message;
-};
-constexpr BuiltIn kBuiltIn[Form2::Rows] = {
-    {"0", "Edge the contour of the monitor with your eyes"},
-    {"1", "Rub your hands, cross them and cover your eyes"},
-    {"0", "Blink delicately and normally very often"},
-    {"0", "Look as far away from your computer as possible"},
-    {"1", "Walk away from the computer as often as possible"},
-    {"0", "Inscribe the time spent learning each technique"},
-    {"0", "Breathe very deeply and relax"},
-    {"0", "Your eyes imitate the movement of the waves"},
-    {"0", "Look diagonally at square and rectangular shapes"},
-};
+constexpr const char* kBuiltInFrequency[Module1::ExerciseCount] = {"0", "1", "0", "0", "1",
+                                                                     "0", "0", "0", "0"};
 constexpr const char* kBuiltInTiming = "10";
 
-// The exercise's small picture; a plain frame stands in while a picture is missing.
+// The exercise's small picture, compiled in with its @2x version.
 QPixmap exercisePicture(int index, const QSize& size, qreal ratio) {
-    const QString path = QStringLiteral(":/pictures/exercise_%1.png").arg(index);
-    if (QFile::exists(path))
-        return QIcon(path).pixmap(size, ratio);
-    QPixmap placeholder(size * ratio);
-    placeholder.setDevicePixelRatio(ratio);
-    placeholder.fill(QColor(0xE0, 0xE0, 0xE0));
-    QPainter painter(&placeholder);
-    painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1));
-    return placeholder;
+    return QIcon(QStringLiteral(":/pictures/exercise_%1.png").arg(index)).pixmap(size, ratio);
 }
 
 QString exerciseName(int row) { return QLatin1String(Module1::ExerciseNames[row]); }
@@ -121,7 +97,7 @@ void Form2::buildControls() {
     }
     m_lblT[1]->setToolTip(NumberMeaning::Frequency(QStringLiteral("270")));
     m_lblT[2]->setToolTip(NumberMeaning::Timing(QStringLiteral("18")));
-    for (int i = 0; i < Rows; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         const int top = RowTop + RowPitch * i;
 
         m_image1[i] = new QLabel(this);
@@ -138,7 +114,7 @@ void Form2::buildControls() {
         m_text2[i] = new ConfigTextBox(this);
         m_text2[i]->setGeometry(Twips::ToPixelRect(1920, top, 735, BoxHeight));
         m_text2[i]->setDigitFilter(true);
-        m_text2[i]->setText(QLatin1String(kBuiltIn[i].frequency));
+        m_text2[i]->setText(QLatin1String(kBuiltInFrequency[i]));
         m_text2[i]->setAccessibleName(exerciseName(i) + QStringLiteral(" frequency"));
         connect(m_text2[i], &QLineEdit::textChanged, this, [this, i] { Text2_Change(i); });
 
@@ -154,7 +130,7 @@ void Form2::buildControls() {
 
         m_text4[i] = new ConfigTextBox(this);
         m_text4[i]->setGeometry(Twips::ToPixelRect(3450, top, 4185, BoxHeight));
-        m_text4[i]->setText(QLatin1String(kBuiltIn[i].message));
+        m_text4[i]->setText(QLatin1String(Module1::BuiltInMessages[i]));
         m_text4[i]->setCursorPosition(0);
         m_text4[i]->setAccessibleName(exerciseName(i) + QStringLiteral(" message"));
     }
@@ -176,7 +152,7 @@ void Form2::buildControls() {
     for (std::size_t k = 1; k < order.size(); ++k)
         QWidget::setTabOrder(order[k - 1], order[k]);
     m_text2[0]->setFocus(Qt::OtherFocusReason);
-    for (int i = 0; i < Rows; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         updateMeaning(m_text2[i], &NumberMeaning::Frequency);
         updateMeaning(m_text3[i], &NumberMeaning::Timing);
     }
@@ -250,7 +226,7 @@ void Form2::Form_Activate() {
         SettingsFileProtocol::Open();
         const double records = double(SettingsFileProtocol::Length()) / ExerciseRecord::Size;
         if (Int16::roundHalfEven(records) != 0) {
-            for (int i = 0; i < Rows; ++i)
+            for (int i = 0; i < Module1::ExerciseCount; ++i)
                 ReadRecord(std::int16_t(i + 1));
         } else {
             m_text2[0]->setText(QStringLiteral("0"));
@@ -292,11 +268,6 @@ ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
     return record;
 }
 
-void Form2::WriteRecord(std::int16_t Num) {
-    ComposeRecord(Num);
-    SettingsFileProtocol::Write(Num);
-}
-
 bool Form2::ValidateRows() {
     ensureControls();
     auto refuse = [this](ConfigTextBox* box, const QString& what) {
@@ -307,7 +278,7 @@ bool Form2::ValidateRows() {
         box->selectAll();
         return false;
     };
-    for (int i = 0; i < Rows; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         if (!NumericInput::StoredValue(m_text2[i]->text()))
             return refuse(m_text2[i], QStringLiteral("The Frequency of ") + exerciseName(i));
     if (!NumericInput::StoredValue(m_text3[0]->text()))
@@ -328,7 +299,7 @@ void Form2::Command1_Click() {
     try {
         // All nine records reach the file in one replacement, or none of them does.
         std::vector<std::pair<int, ExerciseRecord>> records;
-        for (int i = 0; i < Rows; ++i)
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             records.emplace_back(i + 1, ComposeRecord(std::int16_t(i + 1)));
         SettingsFileProtocol::WriteRecords(records);
     } catch (const Failure& failure) {

@@ -7,6 +7,7 @@
 // A single instance, loaded and unloaded: Load() creates it hidden, Unload() destroys it and
 // its menu with it; the next Load() builds both afresh.
 
+#include "core/module1.h"
 #include "settings/exercise_record.h"
 
 #include <QWidget>
@@ -32,7 +33,6 @@ struct MenuCommands {
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int Rows = 9;
 
     // The loaded window, nullptr when it is not loaded.
     static Form2* Loaded();
@@ -76,10 +76,9 @@ public:
     // Runs when the window becomes the active window (the file work happens once per load).
     void Form_Activate();
     void ReadRecord(std::int16_t Num);
-    // Steps 1 to 5 of WriteRecord: the record as it is to be written, left in CurrentRecord.
-    // Throws Failure when the file cannot be read or a number does not fit 16 bits.
+    // The record as it is to be written, left in CurrentRecord. Throws Failure when the file
+    // cannot be read or a number does not fit 16 bits.
     ExerciseRecord ComposeRecord(std::int16_t Num);
-    void WriteRecord(std::int16_t Num);
 
     void Command1_Click(); // OK
     void Command2_Click(); // Cancel
@@ -115,11 +114,11 @@ private:
     static void updateMeaning(QLineEdit* box, QString (*meaning)(const QString&));
 
     std::array<QLabel*, 4> m_lblT{};
-    std::array<QLabel*, Rows> m_image1{};
-    std::array<QLabel*, Rows> m_lblA{};
-    std::array<ConfigTextBox*, Rows> m_text2{};
-    std::array<ConfigTextBox*, Rows> m_text3{};
-    std::array<ConfigTextBox*, Rows> m_text4{};
+    std::array<QLabel*, Module1::ExerciseCount> m_image1{};
+    std::array<QLabel*, Module1::ExerciseCount> m_lblA{};
+    std::array<ConfigTextBox*, Module1::ExerciseCount> m_text2{};
+    std::array<ConfigTextBox*, Module1::ExerciseCount> m_text3{};
+    std::array<ConfigTextBox*, Module1::ExerciseCount> m_text4{};
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
 

@@ -3,10 +3,8 @@
 #include "platform/failure.h"
 #include "platform/int16.h"
 
+#include <QLocale>
 #include <QStringList>
-#include <charconv>
-#include <cmath>
-#include <limits>
 #include <string>
 
 namespace {
@@ -14,49 +12,11 @@ bool isBlank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
 }
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
-
-// For a number the double range cannot hold: the decimal position of its first significant
-// digit, positive for a huge number and negative for a tiny one.
-long long magnitudeBeyondDouble(const std::string& number, const std::string& exponent) {
-    long long position = 0;
-    bool significant = false;
-    bool afterPoint = false;
-    for (const char c : number) {
-        if (c == 'e')
-            break;
-        if (c == '.') {
-            afterPoint = true;
-            continue;
-        }
-        if (c < '0' || c > '9')
-            continue;
-        if (!afterPoint) {
-            if (significant || c != '0') {
-                significant = true;
-                ++position;
-            }
-        } else if (!significant) {
-            if (c != '0')
-                significant = true;
-            else
-                --position;
-        }
-    }
-    long long power = 0;
-    bool negativePower = false;
-    for (const char c : exponent) {
-        if (c == '-')
-            negativePower = true;
-        else if (c >= '0' && c <= '9' && power < 1000000000)
-            power = power * 10 + (c - '0');
-    }
-    return position + (negativePower ? -power : power);
-}
 } // namespace
 
 double NumericValue(const QString& text) {
     // Gather the number's characters, blanks dropped, then convert them in one go so the
-    // rounding is the C library's correctly rounded conversion.
+    // rounding is that of one correctly rounded conversion.
     std::string number;
     enum class Stage { Sign, Mantissa, ExponentSign, ExponentDigits } stage = Stage::Sign;
     bool sawDigit = false;
@@ -109,21 +69,10 @@ double NumericValue(const QString& text) {
     // An "E" without digits after it adds nothing.
     if (sawExponentDigit)
         number += 'e' + exponent;
-    // from_chars: correctly rounded and independent of the C locale's decimal point.
-    const char* first = number.c_str();
-    const char* last = first + number.size();
-    const bool negative = *first == '-';
-    if (*first == '+' || *first == '-')
-        ++first;
-    double value = 0.0;
-    const auto result = std::from_chars(first, last, value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range)
-        value = magnitudeBeyondDouble(number, exponent) > 0
-                    ? std::numeric_limits<double>::infinity()
-                    : 0.0;
-    if (value == 0.0)
-        return 0.0;
-    return negative ? -value : value;
+    // The C locale: correctly rounded, the decimal point always '.', an overflow is an
+    // infinity and an underflow 0.
+    const double value = QLocale::c().toDouble(QString::fromLatin1(number));
+    return value == 0.0 ? 0.0 : value;
 }
 
 std::int16_t SaisieNumerique(std::int16_t keyAscii) {

@@ -6,6 +6,7 @@
 #include "platform/dialog_font.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
+#include "platform/one_window.h"
 #include "platform/twips.h"
 #include "settings/module1_settings.h"
 #include "settings/settings_file.h"
@@ -154,7 +155,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     cmbActivite->setInsertPolicy(QComboBox::NoInsert);
     for (const char* text : StatisticsEntry::ActivityTexts)
         cmbActivite->addItem(QLatin1String(text));
-    cmbActivite->setMaxVisibleItems(RowCount);
+    cmbActivite->setMaxVisibleItems(Module1::ExerciseCount);
     cmbActivite->setCurrentIndex(0);
     cmbActivite->setEditText(QLatin1String(StatisticsEntry::ActivityTexts[0]));
     cmbActivite->setToolTip(QStringLiteral("Choose an action"));
@@ -188,7 +189,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     place(lbl4, HeaderLeft, 1200, HeaderWidth, 330);
     lbl4->setFont(DialogFont::Fitted(DialogFont::Font(HeaderPixelSize), {lbl4}));
 
-    for (int i = 0; i < RowCount; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         const int top = RowTop + RowStep * i;
         const QString activity = QLatin1String(StatisticsEntry::ActivityTexts[i]);
         lblA[i] = new QLabel(activity, this);
@@ -209,7 +210,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     fixed.removeOne(lbl4); // in a font of its own
     setFont(DialogFont::Fitted(DialogFont::Font(), fixed));
     const QFontMetricsF rowMetrics(font());
-    for (int i = 0; i < RowCount; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         // Sized to the caption, between the narrowest and the widest row.
         const int width =
             std::clamp(int(std::ceil(rowMetrics.horizontalAdvance(lblA[i]->text()) + 1) *
@@ -234,13 +235,13 @@ void Form4::Form_Load() {
     CenterForm(this);
     try {
         SettingsFileProtocol::Open();
-        for (int i = 0; i < RowCount; ++i) {
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             SettingsFileProtocol::Read(i + 1);
             StoreRecordInTables(i);
             showFigure(lblTot[i], rowName(i), "in all",
                        QString::number(CurrentRecord.TotalMinutes));
         }
-        for (int i = 0; i < RowCount; ++i) {
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             showFigure(lblJour[i], rowName(i), "today", QStringLiteral("0"));
             showFigure(lblTot[i], rowName(i), "in all", QString::number(ExerciseTotalMinutes[i]));
             // "Today" counts from this opening; the file keeps its LastMinutes.
@@ -265,7 +266,6 @@ bool Form4::RefuseWithoutFile() {
 
 bool Form4::SelectActivity() {
     m_activityText = cmbActivite->currentText();
-    m_activityFirstChar = m_activityText.isEmpty() ? QChar() : m_activityText.front();
     const int number = StatisticsEntry::ActivityNumber(m_activityText);
     if (number == 0) {
         MsgBox(QStringLiteral("Choose an activity from the list: its text must begin with a "
@@ -370,14 +370,6 @@ void Form4::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void ShowStatisticsWindow() {
-    if (!g_instance) {
-        g_instance = new Form4;
-        g_instance->Form_Load();
-    }
-    g_instance->show();
-    g_instance->raise();
-    g_instance->activateWindow();
-}
+void ShowStatisticsWindow() { g_instance = ShowOneWindow(g_instance.data()); }
 
 Form4* StatisticsWindow() { return g_instance.data(); }

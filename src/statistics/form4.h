@@ -2,6 +2,8 @@
 // Form4, the statistics window: minutes practised per exercise, the latest entry ("Today")
 // and the running total ("In All"), kept in LOGO2.DAT and in Module1's tables.
 
+#include "core/module1.h"
+
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -14,7 +16,6 @@ class QPushButton;
 class Form4 : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int RowCount = 9;
 
     explicit Form4(QWidget* parent = nullptr);
 
@@ -35,9 +36,9 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdAnnuler = nullptr;
     QLabel* lbl4 = nullptr;
-    std::array<QLabel*, RowCount> lblA{};
-    std::array<QLabel*, RowCount> lblJour{};
-    std::array<QLabel*, RowCount> lblTot{};
+    std::array<QLabel*, Module1::ExerciseCount> lblA{};
+    std::array<QLabel*, Module1::ExerciseCount> lblJour{};
+    std::array<QLabel*, Module1::ExerciseCount> lblTot{};
 
 public slots:
     void cmdOK_Click();
@@ -56,7 +57,6 @@ private:
     void RefuseMinutes();
 
     QString m_activityText;
-    QChar m_activityFirstChar;
     std::int16_t ActivityNumber = 0;
     bool m_fileLoaded = false;
     QString m_loadFailure; // why the load failed, in words

@@ -3,6 +3,8 @@
 // Both boxes are free text, so anything that is not a valid entry is reported as refused
 // rather than turned into a record number or a figure.
 
+#include "core/module1.h"
+
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -10,7 +12,7 @@
 namespace StatisticsEntry {
 
 // The nine activity texts: the combo box items and the row captions, in exercise order.
-inline constexpr const char* ActivityTexts[9] = {
+inline constexpr const char* ActivityTexts[Module1::ExerciseCount] = {
     "1. Edging",    "2. Palming",     "3. Blinking",       "4. Looking",    "5. Walking",
     "6. Calculating", "7. Breathing", "8. Doing the wave", "9. Making 'X's"};
 

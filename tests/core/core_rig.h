@@ -49,15 +49,6 @@ struct CoreRig {
     }
     void writeSettings(const Settings& settings) { app.writeSettings(settingsBytes(settings)); }
 
-    // Copies the shipped animations into the application folder.
-    void copyAnimations() {
-        for (const char* base : Module1::AnimationBaseNames) {
-            const QString name = QLatin1String(base) + QStringLiteral(".gif");
-            QFile::copy(QStringLiteral(LUMI_SOURCE_DIR "/assets/animations/") + name,
-                        app.path() + QLatin1Char('/') + name);
-        }
-    }
-
     Form1& make() {
         form = std::make_unique<Form1>(env);
         form->hooks.setBackFrontMark = [this](bool) { ++backFrontCalls; };

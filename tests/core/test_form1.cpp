@@ -75,7 +75,7 @@ private slots:
         QVERIFY(rig.form->Form_Load());
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.last().title, QStringLiteral("Error 380 in Form_Load method!"));
-        QCOMPARE(rig.boxes.last().style, 48);
+        QCOMPARE(rig.boxes.last().style, MsgStyle::Exclamation);
         QVERIFY(rig.boxes.last().text.startsWith(QStringLiteral("Desc: ")));
         QVERIFY(rig.boxes.last().text.contains(QStringLiteral(", LastDLLError: ")));
         // Steps 7 to 15 skipped: design size, settings not read.
@@ -98,7 +98,7 @@ private slots:
         QVERIFY(!rig.form->Form_Load());
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.last().text, QStringLiteral("Lumivista is already opened."));
-        QCOMPARE(rig.boxes.last().style, 0);
+        QCOMPARE(rig.boxes.last().style, MsgStyle::OkOnly);
         QCOMPARE(rig.boxes.last().title, QStringLiteral("Lumivista"));
         QVERIFY(!rig.form->isVisible());
         QCOMPARE(rig.backFrontCalls, 0);
@@ -439,7 +439,7 @@ private slots:
         f.SetWidth(40000); // beyond 16 bits
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.last().title, QStringLiteral("Error 6 in Form_Resize method!"));
-        QCOMPARE(rig.boxes.last().style, 48);
+        QCOMPARE(rig.boxes.last().style, MsgStyle::Exclamation);
         QVERIFY(rig.boxes.last().text.startsWith(QStringLiteral("Error description: ")));
         QVERIFY(rig.boxes.last().text.contains(QStringLiteral(", LastDLLError: ")));
         QVERIFY(!ResizeByUser);

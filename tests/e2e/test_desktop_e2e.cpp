@@ -1,5 +1,6 @@
 // The real program on a real X desktop (Xvfb 1920 x 1080, openbox or icewm), driven with
 // xdotool.
+#include "core/module1.h"
 #include "desktop_session.h"
 #include "test_support.h"
 
@@ -11,7 +12,7 @@ namespace {
 // Nine records with every exercise off (frequency 0), timing 10, and the given totals.
 QByteArray quietSettings(int total = 0) {
     QByteArray bytes;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= Module1::ExerciseCount; ++n)
         bytes += handRecord(n, 0, 10, "message " + QByteArray::number(n), total, 0);
     return bytes;
 }
@@ -264,12 +265,12 @@ private slots:
         QVERIFY(!window.isEmpty());
         QThread::msleep(300);
         r.desktop->type(QStringLiteral("1")); // Text2(0) has the focus, its text selected
-        for (int i = 0; i < 9; ++i)
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             r.desktop->key(QStringLiteral("Tab")); // Text2(1..8), then Text3(0)
         r.desktop->type(QStringLiteral("4"));
         r.desktop->key(QStringLiteral("Tab")); // Text4(0)
         r.desktop->type(QStringLiteral("Look up"));
-        for (int i = 0; i < 9; ++i)
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             r.desktop->key(QStringLiteral("Tab")); // Text4(1..8), then OK
         r.desktop->key(QStringLiteral("space"));
         QVERIFY(r.desktop->waitForNoWindow(title));
@@ -279,7 +280,7 @@ private slots:
         const QByteArray file = r.desktop->readSettings();
         QCOMPARE(file.size(), 630);
         QCOMPARE(file.left(70), handRecord(1, 1, 4, "Look up", 5, 0));
-        for (int n = 2; n <= 9; ++n) {
+        for (int n = 2; n <= Module1::ExerciseCount; ++n) {
             QByteArray expected = quietSettings(5).mid((n - 1) * 70, 70);
             expected.replace(4, 2, QByteArray::fromHex("0400"));
             QCOMPARE(file.mid((n - 1) * 70, 70), expected);

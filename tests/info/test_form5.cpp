@@ -18,9 +18,6 @@
 #include <csignal>
 
 namespace {
-QRect twips(double l, double t, double w, double h) {
-    return QRect(Twips::ToPixelsX(l), Twips::ToPixelsY(t), Twips::ToPixelsX(w), Twips::ToPixelsY(h));
-}
 int aboutWindows() {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -74,17 +71,17 @@ private slots:
         QVERIFY(about->height() > about->cmdOK->geometry().bottom());
 
         QCOMPARE(about->Label1->text(), QStringLiteral("Lumivista, Version 3.5"));
-        QCOMPARE(about->Label1->geometry(), twips(960, 120, 2055, 255));
+        QCOMPARE(about->Label1->geometry(), Twips::ToPixelRect(960, 120, 2055, 255));
         QCOMPARE(about->lbl6->text(), QStringLiteral("Warning:"));
-        QCOMPARE(about->lbl6->geometry(), twips(240, 420, 795, 255));
+        QCOMPARE(about->lbl6->geometry(), Twips::ToPixelRect(240, 420, 795, 255));
         QCOMPARE(about->Picture1->geometry(), QRect(Twips::ToPixelsX(390), Twips::ToPixelsY(2190), 215, 78));
-        QCOMPARE(about->Label5->geometry(), twips(360, 3420, 3285, 1035));
+        QCOMPARE(about->Label5->geometry(), Twips::ToPixelRect(360, 3420, 3285, 1035));
         QVERIFY(about->Label5->text().contains(Maker::Name));
         QVERIFY(about->Label5->text().contains(Maker::WebAddress));
         QCOMPARE(about->cmd2->text(), QStringLiteral("Visit ") + Maker::WebAddress + QStringLiteral(" "));
-        QCOMPARE(about->cmd2->geometry(), twips(360, 4560, 1635, 615));
+        QCOMPARE(about->cmd2->geometry(), Twips::ToPixelRect(360, 4560, 1635, 615));
         QCOMPARE(about->cmdOK->text(), QStringLiteral("OK"));
-        QCOMPARE(about->cmdOK->geometry(), twips(2040, 4560, 1635, 615));
+        QCOMPARE(about->cmdOK->geometry(), Twips::ToPixelRect(2040, 4560, 1635, 615));
         QVERIFY(about->cmdOK->isDefault());
         // The texts fit their labels.
         for (QLabel* label : {about->Label1, about->lbl6, about->Label2, about->Label3,
@@ -196,7 +193,7 @@ private slots:
         Form5::instance()->cmd2_Click();
         QVERIFY(!ViewerProcess::instance().IsRunning());
         QCOMPARE(m_boxes->count(), 1);
-        QCOMPARE(m_boxes->last().style, 48);
+        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
         QVERIFY(m_boxes->last().text.contains(QStringLiteral("no-such-viewer")));
         QVERIFY(Form5::instance()); // About stays
     }

@@ -286,7 +286,7 @@ private slots:
         m_viewer->cboAddress_KeyPress(13);
         QCOMPARE(m_boxes->count(), 1);
         QCOMPARE(m_boxes->last().title, QStringLiteral("Error 380 in cboAddress_Click method!"));
-        QCOMPARE(m_boxes->last().style, 48);
+        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
         // The toolbar ignores a failing step without a box.
         m_viewer->tbToolBar_ButtonClick(QStringLiteral("Home"));
         QCOMPARE(m_boxes->count(), 1);

@@ -3,6 +3,7 @@
 // kill the file must hold exactly the old or the new contents, with the bytes after record 9
 // intact; after the last one, the next start must leave no temporary file behind.
 //   settings_crash_test [KILLS]     (1,000 by default; prints its figures, fails on any fault)
+#include "core/module1.h"
 #include "settings_writer_contents.h"
 #include "test_support.h"
 
@@ -17,7 +18,7 @@
 
 namespace {
 QByteArray withRecords(QByteArray bytes, char contents, bool onlyRecord5) {
-    for (int n = 1; n <= 9; ++n) {
+    for (int n = 1; n <= Module1::ExerciseCount; ++n) {
         if (onlyRecord5 && n != 5)
             continue;
         const ExerciseRecord r =
@@ -39,7 +40,7 @@ int main(int argc, char* argv[]) {
     const int kills = argc > 1 ? QByteArray(argv[1]).toInt() : 1000;
     TestAppFolder folder;
     QByteArray original;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= Module1::ExerciseCount; ++n)
         original += handRecord(n, 10 * n, 20, "before the kills", 100 + n, n);
     const QByteArray tail("tail after record nine");
     original += tail;

@@ -24,7 +24,7 @@ void printLine(long long n) {
 
 void saveAllNine() {
     std::vector<std::pair<int, ExerciseRecord>> records;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= Module1::ExerciseCount; ++n)
         records.emplace_back(n, WriterContents::recordA(n));
     SettingsFileProtocol::WriteRecords(records);
 }

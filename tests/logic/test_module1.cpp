@@ -63,8 +63,8 @@ private slots:
         TestAppFolder folder;
         Module1::ExerciseFrequency = {1, 0, 5, -1, 3, 32767, 1, 2, 1};
         Module1::ExerciseTiming = {1, 5, 0, 5, -3, 1, 32767, -32768, 1};
-        const bool expected[9] = {true, false, false, false, false, true, true, false, true};
-        for (int i = 0; i < 9; ++i)
+        const bool expected[Module1::ExerciseCount] = {true, false, false, false, false, true, true, false, true};
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             QCOMPARE(Module1::IsExerciseActive(i), expected[i]);
     }
 };

@@ -66,7 +66,7 @@ private slots:
         MessageBoxRecorder boxes;
         ShowErrorReport(QStringLiteral("MNU_EnArriere_Click"), Failure(FailureCode::Overflow, 5));
         QCOMPARE(boxes.count(), 1);
-        QCOMPARE(boxes.last().style, 48);
+        QCOMPARE(boxes.last().style, MsgStyle::Exclamation);
         QCOMPARE(boxes.last().title, QStringLiteral("Error 6 in MNU_EnArriere_Click method!"));
         QCOMPARE(boxes.last().text, QStringLiteral("Desc: Overflow, LastDLLError: 5"));
 
@@ -80,12 +80,12 @@ private slots:
         MessageBoxRecorder boxes;
         QCOMPARE(MsgBox(QStringLiteral("plain")), MsgAnswer::Ok);
         QCOMPARE(boxes.last().title, QStringLiteral("Lumivista"));
-        QCOMPARE(boxes.last().style, 0);
+        QCOMPARE(boxes.last().style, MsgStyle::OkOnly);
         // Enter takes the default button: Yes, or No when the second button is the default.
         QCOMPARE(MsgBox(QStringLiteral("q"), MsgStyle::YesNo), MsgAnswer::Yes);
-        QCOMPARE(MsgBox(QStringLiteral("q"), 276), MsgAnswer::No);
+        QCOMPARE(MsgBox(QStringLiteral("q"), MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2), MsgAnswer::No);
         boxes.queueAnswer(MsgAnswer::Yes);
-        QCOMPARE(MsgBox(QStringLiteral("q"), 276, QStringLiteral("T")), MsgAnswer::Yes);
+        QCOMPARE(MsgBox(QStringLiteral("q"), MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2, QStringLiteral("T")), MsgAnswer::Yes);
         QCOMPARE(boxes.last().title, QStringLiteral("T"));
         QCOMPARE(boxes.count(), 4);
     }

@@ -26,21 +26,21 @@ const QByteArray kRecord3 = QByteArray::fromHex("0300"
 // Nine records and a tail of seven bytes: the 637-byte file of a user who has used it a while.
 QByteArray usedFile() {
     QByteArray bytes;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= Module1::ExerciseCount; ++n)
         bytes += handRecord(n, 10 * n, 20, "keep this message", 100 + n, n);
     return bytes + QByteArray("tail\x01\x02\xff", 7);
 }
 
 QByteArray nineRecordsA() {
     QByteArray bytes;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= Module1::ExerciseCount; ++n)
         bytes += WriterContents::recordA(n).toBytes();
     return bytes;
 }
 
 std::vector<std::pair<int, ExerciseRecord>> recordsA() {
     std::vector<std::pair<int, ExerciseRecord>> records;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= Module1::ExerciseCount; ++n)
         records.emplace_back(n, WriterContents::recordA(n));
     return records;
 }
@@ -149,7 +149,7 @@ private slots:
 
         const QByteArray tail("extra bytes after record nine");
         QByteArray full;
-        for (int n = 1; n <= 9; ++n)
+        for (int n = 1; n <= Module1::ExerciseCount; ++n)
             full += handRecord(n, n, 10, "m", 0, 0);
         folder.writeSettings(full + tail);
         Module1::CurrentRecord = ExerciseRecord::fromBytes(kRecord3);
@@ -166,7 +166,7 @@ private slots:
         TestAppFolder folder;
         MessageBoxRecorder boxes;
         QByteArray file;
-        for (int n = 1; n <= 9; ++n)
+        for (int n = 1; n <= Module1::ExerciseCount; ++n)
             file += handRecord(n, n * 2, n == 4 ? 0xFFFF : 10, "msg", n * 100, n);
         folder.writeSettings(file);
         Module1::LoadSettingsFile();
@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(boxes.count(), 1);
         QCOMPARE(boxes.last().text, QStringLiteral("Error with file LOGO2.DAT!"));
         QCOMPARE(boxes.last().title, QStringLiteral("Avertissement"));
-        QCOMPARE(boxes.last().style, 0);
+        QCOMPARE(boxes.last().style, MsgStyle::OkOnly);
     }
 
     void failedWriteReportsAndChangesNothing() {
@@ -239,7 +239,7 @@ private slots:
         TestAppFolder folder;
         const QByteArray tail("tail survives");
         QByteArray original;
-        for (int n = 1; n <= 9; ++n)
+        for (int n = 1; n <= Module1::ExerciseCount; ++n)
             original += handRecord(n, n, n, "keep", n, n);
         folder.writeSettings(original + tail);
         const QByteArray a = WriterContents::recordA(5).toBytes();

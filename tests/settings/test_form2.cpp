@@ -5,6 +5,7 @@
 
 #include "settings/config_text_box.h"
 #include "settings/numeric_input.h"
+#include "platform/twips.h"
 #include "settings/settings_file.h"
 
 #include <QClipboard>
@@ -14,9 +15,6 @@
 #include <QPushButton>
 
 namespace {
-QRect px(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 QString tenSpaces() { return QString(10, QLatin1Char(' ')); }
 QString padded(const QString& text) { return text.leftJustified(60, QLatin1Char(' '), true); }
 } // namespace
@@ -67,11 +65,11 @@ void TestForm2::designAtNinetySixDpi() {
         QCOMPARE(form->lblT(i)->text(), QString(headers[i]));
         QCOMPARE(form->lblT(i)->pos(), QPoint(headerLeft[i] / 15, 120 / 15));
     }
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         const int top = 540 + 360 * i;
-        QCOMPARE(form->Text2(i)->geometry(), px(1920, top, 735, 285));
-        QCOMPARE(form->Text3(i)->geometry(), px(2760, top, 615, 285));
-        QCOMPARE(form->Text4(i)->geometry(), px(3450, top, 4185, 285));
+        QCOMPARE(form->Text2(i)->geometry(), Twips::ToPixelRect(1920, top, 735, 285));
+        QCOMPARE(form->Text3(i)->geometry(), Twips::ToPixelRect(2760, top, 615, 285));
+        QCOMPARE(form->Text4(i)->geometry(), Twips::ToPixelRect(3450, top, 4185, 285));
         QCOMPARE(form->lblA(i)->pos(), QPoint(600 / 15, (600 + 360 * i) / 15));
         QCOMPARE(form->lblA(i)->text(), QString(Module1::ExerciseNames[i]));
         QCOMPARE(form->Image1(i)->size(), QSize(25, 25));
@@ -82,8 +80,8 @@ void TestForm2::designAtNinetySixDpi() {
         QVERIFY(!form->Image1(i)->pixmap().isNull());
         QCOMPARE(form->Text3(i)->isVisibleTo(form), i == 0);
     }
-    QCOMPARE(form->Command1()->geometry(), px(2880, 3840, 855, 375));
-    QCOMPARE(form->Command2()->geometry(), px(3960, 3840, 855, 375));
+    QCOMPARE(form->Command1()->geometry(), Twips::ToPixelRect(2880, 3840, 855, 375));
+    QCOMPARE(form->Command2()->geometry(), Twips::ToPixelRect(3960, 3840, 855, 375));
     QCOMPARE(form->Command1()->text(), QString("OK"));
     QCOMPARE(form->Command2()->text(), QString("Cancel"));
     // Nothing is cut off by the window's edge.
@@ -96,7 +94,7 @@ void TestForm2::builtInTextsAndTabOrder() {
     SettingsRig rig(fullSettings());
     Form2* form = Form2::Loaded();
     const char* frequencies = "010010000";
-    const char* messages[9] = {"Edge the contour of the monitor with your eyes",
+    const char* messages[Module1::ExerciseCount] = {"Edge the contour of the monitor with your eyes",
                                "Rub your hands, cross them and cover your eyes",
                                "Blink delicately and normally very often",
                                "Look as far away from your computer as possible",
@@ -105,7 +103,7 @@ void TestForm2::builtInTextsAndTabOrder() {
                                "Breathe very deeply and relax",
                                "Your eyes imitate the movement of the waves",
                                "Look diagonally at square and rectangular shapes"};
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         QCOMPARE(form->Text2(i)->text(), QString(QChar(frequencies[i])));
         QCOMPARE(form->Text3(i)->text(), QString("10"));
         QCOMPARE(form->Text4(i)->text(), QString(messages[i]));
@@ -115,10 +113,10 @@ void TestForm2::builtInTextsAndTabOrder() {
     QVERIFY(QTest::qWaitForWindowExposed(form));
     QCOMPARE(QApplication::focusWidget(), form->Text2(0));
     QList<QWidget*> expected;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         expected << form->Text2(i);
     expected << form->Text3(0);
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         expected << form->Text4(i);
     expected << form->Command1() << form->Command2() << form->Text2(0);
     for (int k = 1; k < expected.size(); ++k) {
@@ -182,13 +180,13 @@ void TestForm2::emptyAndMissingFile() {
     QCOMPARE(rig.boxes.count(), 0);
     const QByteArray bytes = rig.app.readSettings();
     QCOMPARE(bytes.size(), 630);
-    const int frequencies[9] = {0, 1, 0, 0, 1, 0, 0, 0, 0};
+    const int frequencies[Module1::ExerciseCount] = {0, 1, 0, 0, 1, 0, 0, 0, 0};
     // The first record reads over the old short contents: its statistics are what was there.
     QByteArray first = QByteArray(length, '\x07').leftJustified(70, '\0');
     const ExerciseRecord old = ExerciseRecord::fromBytes(first);
     QCOMPARE(bytes.left(70), handRecord(1, 0, 0, QByteArray(10, ' '), old.TotalMinutes,
                                         old.LastMinutes));
-    for (int i = 1; i < 9; ++i) {
+    for (int i = 1; i < Module1::ExerciseCount; ++i) {
         const ExerciseRecord r = ExerciseRecord::fromBytes(bytes.mid(70 * i, 70));
         QCOMPARE(int(r.Number), i + 1);
         QCOMPARE(int(r.Frequency), frequencies[i]);
@@ -208,7 +206,7 @@ void TestForm2::thirtySixBytesLoadsAllRows() {
     // Record 1 ends after 30 characters of its message; the rest of the file reads as zeros.
     QCOMPARE(form->Text4(0)->text().left(5), QString("Short"));
     QCOMPARE(form->Text4(0)->text().size(), 60);
-    for (int i = 1; i < 9; ++i) {
+    for (int i = 1; i < Module1::ExerciseCount; ++i) {
         QCOMPARE(form->Text2(i)->text(), QString(" 0"));
         QCOMPARE(form->Text3(i)->text(), QString(" 0"));
         QCOMPARE(form->Text4(i)->text(), QString(60, QChar(0)));
@@ -250,7 +248,7 @@ void TestForm2::unchangedSaveGivesSameBytes() {
 
 void TestForm2::okWritesTimingToAllRowsAndKeepsStatistics() {
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         bytes += handRecord(9 - i, i, 30 + i, "m", 1000 + i, -3 - i);
     SettingsRig rig(bytes);
     Form2* form = rig.openConfiguration();
@@ -262,7 +260,7 @@ void TestForm2::okWritesTimingToAllRowsAndKeepsStatistics() {
     form->Text3(5)->setText("999"); // hidden boxes are never saved
     form->Command1_Click();
     const QByteArray saved = rig.app.readSettings();
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
         const ExerciseRecord r = ExerciseRecord::fromBytes(saved.mid(70 * i, 70));
         QCOMPARE(int(r.Number), i + 1);
         QCOMPARE(int(r.Frequency), i);
@@ -282,7 +280,7 @@ void TestForm2::okCutsMessagesAndDrivesCycle() {
     form->Text4(1)->setText(QString::fromUtf8("Café \u20AC"));
     form->Text2(0)->setText("1");
     form->Text3(0)->setText("2.5"); // halves go to the even neighbour
-    for (int i = 1; i < 9; ++i)
+    for (int i = 1; i < Module1::ExerciseCount; ++i)
         form->Text2(i)->setText("0");
     QVERIFY(!rig.anyWaitingTimer());
     form->Command1_Click();
@@ -438,7 +436,7 @@ void TestForm2::cancelEndsDisplaysAndRestartsCycle() {
     rig.form->hooks.doubleClick(); // the configuration opens while both are on display
     Form2* form = Form2::Loaded();
     form->Form_Activate();
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         rig.form->Timer1(i).setEnabled(false); // stopped, whatever the size check did
     form->Text2(1)->setText("9");
     form->Command2_Click();
@@ -586,7 +584,7 @@ void TestForm2::valueCheck() {
         QCOMPARE(rig.boxes.last().text, timing ? QString(" You should not exced 32767 !")
                                                : QString("You should not exced 32767 !"));
         QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
-        QCOMPARE(rig.boxes.last().style, 0);
+        QCOMPARE(rig.boxes.last().style, MsgStyle::OkOnly);
         QCOMPARE(seenWhileOpen, text); // emptied only once the box is dismissed
     }
 }

@@ -11,9 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 
-#ifdef LUMI_WITH_STATISTICS
 #include "statistics/form4.h"
-#endif
 
 namespace {
 const QString kFront = "Icons will appear in front of all opened programs or documents";
@@ -159,7 +157,7 @@ void TestPopupMenu::backFrontTwice() {
     QCOMPARE(rig.boxes.count(), 1);
     QCOMPARE(rig.boxes.last().text, kFront);
     QCOMPARE(rig.boxes.last().title, QString("Attention..."));
-    QCOMPARE(rig.boxes.last().style, 0);
+    QCOMPARE(rig.boxes.last().style, MsgStyle::OkOnly);
     QVERIFY(!topmostWhileOpen && !markWhileOpen);
     QVERIFY(IsTopmost(form1));
     QVERIFY(form->MNU_EnArriere()->isChecked());
@@ -184,7 +182,7 @@ void TestPopupMenu::backFrontFailureReport() {
     form->MNU_EnArriere_Click();
     QCOMPARE(rig.boxes.count(), 2);
     QCOMPARE(rig.boxes.last().title, QString("Error 380 in MNU_EnArriere_Click method!"));
-    QCOMPARE(rig.boxes.last().style, 48);
+    QCOMPARE(rig.boxes.last().style, MsgStyle::Exclamation);
     QVERIFY(rig.boxes.last().text.startsWith("Desc: "));
     QVERIFY(rig.boxes.last().text.endsWith(", LastDLLError: 0"));
     // The command stopped at the message: neither stacking nor mark changed.
@@ -235,7 +233,7 @@ void TestPopupMenu::exitNoThenYes() {
     QCOMPARE(rig.boxes.count(), 1);
     QCOMPARE(rig.boxes.last().text, QString(" Are you sure you want to exit the Lumivista program?"));
     QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
-    QCOMPARE(rig.boxes.last().style, 276);
+    QCOMPARE(rig.boxes.last().style, MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
     QVERIFY(!rig.programEnded);
     QVERIFY(rig.form->isVisible());
     rig.clock.advance(10000); // the cycle goes on
@@ -280,7 +278,6 @@ void TestPopupMenu::aboutAndStatisticsSingleWindows() {
     Form2::Loaded()->MNU_Apropos_Click();
     Form2::Loaded()->MNU_Statistiques_Click(); // not wired: nothing happens
     QCOMPARE(about, 1);
-#ifdef LUMI_WITH_STATISTICS
     rig.showStatistics = &ShowStatisticsWindow;
     Form2::Loaded()->MNU_Statistiques_Click();
     QPointer<Form4> first = StatisticsWindow();
@@ -294,7 +291,6 @@ void TestPopupMenu::aboutAndStatisticsSingleWindows() {
     QCOMPARE(windows, 1);
     first->cmdAnnuler_Click();
     SettingsRig::flushDeletes();
-#endif
 }
 
 void TestPopupMenu::accessKeys_data() {
@@ -324,7 +320,7 @@ void TestPopupMenu::accessKeys() {
         ran += "configuration";
     if (!rig.boxes.shown().isEmpty() && rig.boxes.last().text == kFront)
         ran += "backfront";
-    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().style == 276)
+    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().style == (MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2))
         ran += "exit";
     QCOMPARE(ran, command);
 }

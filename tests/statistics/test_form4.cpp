@@ -1,5 +1,6 @@
 #include "core/module1.h"
 #include "settings/module1_settings.h"
+#include "platform/twips.h"
 #include "settings/settings_file.h"
 #include "statistics/form4.h"
 #include "statistics/statistics_entry.h"
@@ -21,16 +22,16 @@ using Module1::ExerciseTotalMinutes;
 
 namespace {
 
-constexpr int kTotals[9] = {12, 0, 7, 1234, -5, 30, 0, 99, 10};
-constexpr int kLasts[9] = {44, 3, -2, 8, 1, 0, 6, 7, 9};
+constexpr int kTotals[Module1::ExerciseCount] = {12, 0, 7, 1234, -5, 30, 0, 99, 10};
+constexpr int kLasts[Module1::ExerciseCount] = {44, 3, -2, 8, 1, 0, 6, 7, 9};
 
 QByteArray recordOf(int i, int total, int last) {
     return handRecord(i + 1, 20 + i, 3 + i, "Message " + QByteArray::number(i), total, last);
 }
 
-QByteArray sampleFile(const int (&totals)[9] = kTotals) {
+QByteArray sampleFile(const int (&totals)[Module1::ExerciseCount] = kTotals) {
     QByteArray bytes;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         bytes += recordOf(i, totals[i], kLasts[i]);
     return bytes;
 }
@@ -44,7 +45,7 @@ int px(int twips) { return qRound(twips / 15.0); }
 // becomes active, rewrites every record from a fresh read on OK, then reloads the tables.
 void configurationOpens() { P::Open(); }
 void configurationSaves(int frequency) {
-    for (int n = 1; n <= 9; ++n) {
+    for (int n = 1; n <= Module1::ExerciseCount; ++n) {
         P::Read(n);
         Module1::CurrentRecord.Number = std::int16_t(n);
         Module1::CurrentRecord.Frequency = std::int16_t(frequency);
@@ -100,7 +101,7 @@ class TestForm4 : public QObject {
         form->cmbActivite->setEditText(activity);
         QTest::mouseClick(form->cmdMAZ, Qt::LeftButton);
     }
-    QStringList column(const std::array<QLabel*, 9>& labels) {
+    QStringList column(const std::array<QLabel*, Module1::ExerciseCount>& labels) {
         QStringList texts;
         for (QLabel* label : labels)
             texts << label->text();
@@ -147,7 +148,7 @@ private slots:
         };
         for (const auto& row : table) {
             QCOMPARE(row.widget->geometry(),
-                     QRect(px(row.left), px(row.top), px(row.width), px(row.height)));
+                     Twips::ToPixelRect(row.left, row.top, row.width, row.height));
             QString text;
             if (auto* label = qobject_cast<QLabel*>(row.widget))
                 text = label->text();
@@ -165,8 +166,8 @@ private slots:
         QCOMPARE(f->cmbActivite->toolTip(), QStringLiteral("Choose an action"));
         QCOMPARE(f->txtMinPasses->toolTip(), QStringLiteral("Insert minutes"));
         QVERIFY(f->cmbActivite->isEditable());
-        QCOMPARE(f->cmbActivite->count(), 9);
-        for (int i = 0; i < 9; ++i) {
+        QCOMPARE(f->cmbActivite->count(), Module1::ExerciseCount);
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             const QString activity = QString::fromLatin1(StatisticsEntry::ActivityTexts[i]);
             QCOMPARE(f->cmbActivite->itemText(i), activity);
             QCOMPARE(f->lblA[i]->text(), activity);
@@ -181,7 +182,7 @@ private slots:
     void captionsFitTheirControls() {
         Form4* f = open();
         QList<QLabel*> labels = {f->lbl1, f->lbl3};
-        for (int i = 0; i < 9; ++i)
+        for (int i = 0; i < Module1::ExerciseCount; ++i)
             labels << f->lblA[i] << f->lblJour[i] << f->lblTot[i];
         // The ink must fit; the blank bearing after the last glyph may overhang ("spent:").
         for (QLabel* label : labels) {
@@ -226,8 +227,8 @@ private slots:
         QCOMPARE(m_boxes->count(), 0);
         QVERIFY(f->isVisible());
         QCOMPARE(column(f->lblTot), QStringList({"12", "0", "7", "1234", "-5", "30", "0", "99", "10"}));
-        QCOMPARE(column(f->lblJour), QStringList(9, QStringLiteral("0")));
-        for (int i = 0; i < 9; ++i) {
+        QCOMPARE(column(f->lblJour), QStringList(Module1::ExerciseCount, QStringLiteral("0")));
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             QCOMPARE(int(ExerciseTotalMinutes[i]), kTotals[i]);
             QCOMPARE(int(ExerciseLastMinutes[i]), 0);
             // The cycle's settings are refreshed too.
@@ -242,7 +243,7 @@ private slots:
         Form4* f = open();
         QCOMPARE(m_boxes->count(), 0);
         QVERIFY(m_folder->settingsExists());
-        QCOMPARE(column(f->lblTot), QStringList(9, QStringLiteral("0")));
+        QCOMPARE(column(f->lblTot), QStringList(Module1::ExerciseCount, QStringLiteral("0")));
         enter(f, QStringLiteral("2. Palming"), QStringLiteral("6"));
         const QByteArray file = m_folder->readSettings();
         QCOMPARE(file.size(), 140);
@@ -304,7 +305,7 @@ private slots:
         m_folder->writeSettings(sampleFile());
         Form4* f = open();
         // Another program changes the file behind the window's back.
-        int changed[9];
+        int changed[Module1::ExerciseCount];
         std::copy(std::begin(kTotals), std::end(kTotals), changed);
         changed[3] = 5000;
         m_folder->writeSettings(sampleFile(changed));
@@ -343,7 +344,7 @@ private slots:
         QCOMPARE(recordIn(m_folder->readSettings(), 4), recordOf(3, 1237, 3));
         // Enter in the combo box's text does not add the typed text to the list.
         QTest::keyClick(f->cmbActivite, Qt::Key_Return);
-        QCOMPARE(f->cmbActivite->count(), 9);
+        QCOMPARE(f->cmbActivite->count(), Module1::ExerciseCount);
     }
 
     void cancelKeepsEntriesAndReopeningStartsTodayAfresh() {
@@ -360,7 +361,7 @@ private slots:
         QVERIFY(again->isVisible());
         QCOMPARE(again->lblTot[5]->text(), QStringLiteral("50"));
         QCOMPARE(again->lblTot[0]->text(), QStringLiteral("0"));
-        QCOMPARE(column(again->lblJour), QStringList(9, QStringLiteral("0")));
+        QCOMPARE(column(again->lblJour), QStringList(Module1::ExerciseCount, QStringLiteral("0")));
         QCOMPARE(recordIn(m_folder->readSettings(), 6), recordOf(5, 50, 20));
     }
 
@@ -404,7 +405,7 @@ private slots:
         enter(f, activity, QStringLiteral("15"));
         QCOMPARE(m_boxes->count(), 1);
         QVERIFY(m_boxes->last().text.contains(QStringLiteral("1 to 9")));
-        QCOMPARE(m_boxes->last().style, 48);
+        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
         reset(f, activity);
         QCOMPARE(m_boxes->count(), 2);
         QCOMPARE(f->txtMinPasses->text(), QStringLiteral("15"));
@@ -445,7 +446,7 @@ private slots:
     }
 
     void refusedTotalOutsideSixteenBits() {
-        int totals[9];
+        int totals[Module1::ExerciseCount];
         std::copy(std::begin(kTotals), std::end(kTotals), totals);
         totals[0] = 32767;
         totals[1] = -32768;
@@ -474,7 +475,7 @@ private slots:
         Form4* f = open();
         QCOMPARE(m_boxes->count(), 1);
         QCOMPARE(m_boxes->last().text, QStringLiteral("Erreur - statistique..."));
-        QCOMPARE(m_boxes->last().style, 0);
+        QCOMPARE(m_boxes->last().style, MsgStyle::OkOnly);
         QCOMPARE(m_boxes->last().title, QStringLiteral("Lumivista"));
         QVERIFY(f->isVisible());
         QVERIFY(!f->isFileLoaded());
@@ -595,7 +596,7 @@ private slots:
         QTRY_VERIFY(guard.isNull());
         const QByteArray file = m_folder->readSettings();
         QCOMPARE(file.size(), 630);
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < Module1::ExerciseCount; ++i) {
             int total = kTotals[i], last = kLasts[i];
             if (i == 0)
                 total = 21, last = 1;

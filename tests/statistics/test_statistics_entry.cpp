@@ -10,7 +10,7 @@ private slots:
     void activityIsTheFirstCharacter_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
-        for (int k = 0; k < 9; ++k)
+        for (int k = 0; k < Module1::ExerciseCount; ++k)
             QTest::addRow("item %d", k + 1) << QString::fromLatin1(ActivityTexts[k]) << k + 1;
         QTest::newRow("typed 4 anything") << QStringLiteral("4 anything") << 4;
         QTest::newRow("bare digit") << QStringLiteral("9") << 9;

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageWriter>
-#include <QTextStream>
 #include <cstdio>
 
 using namespace pg;
@@ -66,22 +65,6 @@ bool writePictures(const QDir &dir, QString *error)
     return true;
 }
 
-bool writeQrc(const QDir &assets, QString *error)
-{
-    QFile f(assets.filePath("pictures.qrc"));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        *error = "cannot write " + f.fileName();
-        return false;
-    }
-    QTextStream out(&f);
-    out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/pictures\">\n";
-    const QStringList files = QDir(assets.filePath("pictures")).entryList(QDir::Files, QDir::Name);
-    for (const QString &name : files)
-        out << "    <file alias=\"" << name << "\">pictures/" << name << "</file>\n";
-    out << "</qresource>\n</RCC>\n";
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -109,7 +92,7 @@ int main(int argc, char **argv)
         }
     QString error;
     bool ok = writeAnimations(QDir(assets.filePath("animations")), &error)
-        && writePictures(QDir(assets.filePath("pictures")), &error) && writeQrc(assets, &error);
+        && writePictures(QDir(assets.filePath("pictures")), &error);
     for (int size : appIconSizes())
         ok = ok && save(drawAppIcon(size), assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size)), &error);
     if (ok && !sheet.isEmpty())
