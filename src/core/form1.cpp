@@ -36,7 +36,6 @@ constexpr double DesignHeight = 2970;
 class LogoImage : public QWidget {
 public:
     explicit LogoImage(Form1* form) : QWidget(form), m_form(form), m_dragger(form) {
-        m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
         // The keyboard reaches every command of the logo once the window has the focus.
         setFocusPolicy(Qt::StrongFocus);
         setObjectName(QStringLiteral("Image2"));
@@ -49,6 +48,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        // Decoded at the first paint, once: loading the JPEG reader and decoding took an eighth
+        // of the start-up before the window could map.
+        if (!m_logoLoaded) {
+            m_logoLoaded = true;
+            m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
+        }
         QPainter painter(this);
         if (!m_logo.isNull()) {
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -118,6 +123,7 @@ private:
     Form1* m_form;
     FormDragger m_dragger;
     QPixmap m_logo;
+    bool m_logoLoaded = false;
 };
 
 namespace {
