@@ -7,11 +7,6 @@
 #include <QPainter>
 
 AniGifPlayer::AniGifPlayer(QWidget* parent) : QWidget(parent) {
-    m_movie = new QMovie(this);
-    m_movie->setFormat("gif"); // no probing of every image plugin for each file
-    connect(m_movie, &QMovie::frameChanged, this, [this] { update(); });
-    // isValid() only looks at the header; a damaged body shows up here, frame by frame.
-    connect(m_movie, &QMovie::error, this, [this] { markEmpty(); });
     QWidget::setVisible(false);
     place();
 }
@@ -31,18 +26,39 @@ void AniGifPlayer::SetFileName(const QString& path) {
     const QString shown = ShownFile(path, devicePixelRatioF());
     // Every waiting tick reloads all nine players. A hidden player already holding this file
     // is stopped, and starting it again begins at the first frame: no need to reopen it.
-    if (!m_visible && !m_empty && path == m_fileName && shown == m_shownFile &&
-        m_movie->state() == QMovie::NotRunning)
+    if (!m_visible && !(m_opened && m_empty) && path == m_fileName && shown == m_shownFile &&
+        !IsPlaying())
         return;
     // A QMovie whose file changes while it runs freezes: stop, load, then start again.
     stop();
     m_fileName = path;
     m_shownFile = shown;
-    m_movie->setFileName(shown);
-    m_empty = path.isEmpty() || !m_movie->isValid();
+    m_opened = false;
     if (m_visible)
         start();
     update();
+}
+
+// Most players are never shown in a session: the file is opened when it is first needed,
+// not at start-up, where opening nine files delayed the window.
+void AniGifPlayer::open() {
+    if (m_opened)
+        return;
+    m_opened = true;
+    if (!m_movie) {
+        m_movie = new QMovie(this);
+        m_movie->setFormat("gif"); // no probing of every image plugin for each file
+        connect(m_movie, &QMovie::frameChanged, this, [this] { update(); });
+        // isValid() only looks at the header; a damaged body shows up here, frame by frame.
+        connect(m_movie, &QMovie::error, this, [this] { markEmpty(); });
+    }
+    m_movie->setFileName(m_shownFile);
+    m_empty = m_fileName.isEmpty() || !m_movie->isValid();
+}
+
+bool AniGifPlayer::IsEmpty() {
+    open();
+    return m_empty;
 }
 
 void AniGifPlayer::SetVisible(bool visible) {
@@ -71,18 +87,19 @@ void AniGifPlayer::SetWidth(double twips) {
     place();
 }
 
-bool AniGifPlayer::IsPlaying() const { return m_movie->state() == QMovie::Running; }
+bool AniGifPlayer::IsPlaying() const { return m_movie && m_movie->state() == QMovie::Running; }
 
-int AniGifPlayer::CurrentFrame() const { return m_empty ? -1 : m_movie->currentFrameNumber(); }
+int AniGifPlayer::CurrentFrame() { return IsEmpty() ? -1 : m_movie->currentFrameNumber(); }
 
 void AniGifPlayer::start() {
+    open();
     if (m_empty || m_movie->state() != QMovie::NotRunning)
         return;
     m_movie->start(); // from the first frame
 }
 
 void AniGifPlayer::stop() {
-    if (m_movie->state() != QMovie::NotRunning)
+    if (m_movie && m_movie->state() != QMovie::NotRunning)
         m_movie->stop();
 }
 
@@ -98,7 +115,7 @@ void AniGifPlayer::place() {
 }
 
 void AniGifPlayer::paintEvent(QPaintEvent*) {
-    if (m_empty)
+    if (IsEmpty())
         return;
     const QPixmap frame = m_movie->currentPixmap();
     if (frame.isNull())

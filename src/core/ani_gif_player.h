@@ -2,7 +2,8 @@
 // An animated GIF player on QMovie: a file name, Visible, Left, Top and Width in twips.
 // Giving it a file stops the animation, loads the file and starts it again from its first
 // frame. A missing or damaged file leaves an empty player; nothing is thrown.
-// The animation only runs while the player is visible, so hidden players cost nothing.
+// The animation only runs while the player is visible, and the file is opened only when first
+// needed, so hidden players cost nothing.
 
 #include <QString>
 #include <QWidget>
@@ -34,16 +35,17 @@ public:
     double Height() const { return m_height; }
 
     // True when the current file could not be shown (missing, not a GIF, damaged).
-    bool IsEmpty() const { return m_empty; }
+    bool IsEmpty();
     // True while the animation is running.
     bool IsPlaying() const;
     // Frame number shown now (-1 when empty), for tests.
-    int CurrentFrame() const;
+    int CurrentFrame();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void open();
     void start();
     void stop();
     void markEmpty();
@@ -53,6 +55,7 @@ private:
     QString m_fileName;
     QString m_shownFile;
     bool m_visible = false;
+    bool m_opened = false; // m_empty and m_movie's file are those of m_shownFile
     bool m_empty = true;
     double m_left = 0;
     double m_top = 0;

@@ -33,7 +33,6 @@ class LogoImage : public QWidget {
 public:
     explicit LogoImage(Form1* form)
         : QWidget(form), m_form(form), m_dragger(form, form->m_env.systemMove) {
-        m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
         // The keyboard reaches every command of the logo once the window has the focus.
         setFocusPolicy(Qt::StrongFocus);
         setObjectName(QStringLiteral("Image2"));
@@ -46,6 +45,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        // Decoded at the first paint, once: loading the JPEG reader and decoding took an eighth
+        // of the start-up before the window could map.
+        if (!m_logoLoaded) {
+            m_logoLoaded = true;
+            m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
+        }
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(rect(), m_logo);
@@ -107,6 +112,7 @@ private:
     Form1* m_form;
     FormDragger m_dragger;
     QPixmap m_logo;
+    bool m_logoLoaded = false;
 };
 
 namespace {

@@ -4,6 +4,7 @@
 #include "platform/single_instance.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <fcntl.h>
@@ -65,6 +66,42 @@ private slots:
         // Nothing can appear before the first waiting tick.
         rig.clock.advance(9999);
         QCOMPARE(rig.displayed(), 0);
+    }
+
+    // The logo and the animations are read when first drawn, not while the window starts:
+    // the window still shows the logo at once, and every player plays its file when shown.
+    void logoAndAnimationsShowAsLoaded() {
+        CoreRig rig;
+        rig.writeSettings({});
+        for (const char* base : AnimationBaseNames) {
+            const QString name = QLatin1String(base) + QStringLiteral(".gif");
+            QVERIFY(QFile::copy(QStringLiteral(LUMI_SOURCE_DIR "/assets/animations/") + name,
+                                rig.app.path() + QLatin1Char('/') + name));
+        }
+        Form1& f = rig.start();
+
+        auto* logo = f.findChild<QWidget*>(QStringLiteral("Image2"));
+        QVERIFY(logo);
+        const QPixmap shot = logo->grab();
+        QPixmap expected(shot.size());
+        expected.setDevicePixelRatio(shot.devicePixelRatio());
+        {
+            QPainter painter(&expected);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawPixmap(logo->rect(), QPixmap(QStringLiteral(":/pictures/logo.jpg")));
+        }
+        QCOMPARE(shot.toImage().convertToFormat(QImage::Format_RGB32),
+                 expected.toImage().convertToFormat(QImage::Format_RGB32));
+
+        for (int i = 0; i < ExerciseCount; ++i) {
+            AniGifPlayer& player = f.AniGif(i);
+            QVERIFY(!player.IsPlaying());
+            player.SetVisible(true);
+            QVERIFY(!player.IsEmpty());
+            QVERIFY(player.IsPlaying());
+            QCOMPARE(player.CurrentFrame(), 0);
+            player.SetVisible(false);
+        }
     }
 
     void failingStepStopsTheSequence() {
