@@ -85,6 +85,11 @@ class TestForm4 : public QObject {
     std::unique_ptr<TestAppFolder> m_folder;
     std::unique_ptr<MessageBoxRecorder> m_boxes;
 
+    // A fresh application folder inside `parent`; the old one goes first (one at a time).
+    void moveFolderTo(const QString& parent) {
+        m_folder.reset();
+        m_folder = std::make_unique<TestAppFolder>(parent);
+    }
     Form4* open() {
         ShowStatisticsWindow();
         Form4* form = StatisticsWindow();
@@ -499,8 +504,7 @@ private slots:
     // A writable LOGO2.DAT in a folder that forbids new files: entries and resets still land.
     void entriesInAFolderThatForbidsNewFiles() {
         SmallFileSystem disk;
-        m_folder.reset(); // one application folder at a time
-        m_folder = std::make_unique<TestAppFolder>(disk.mounted() ? disk.path() : QString());
+        moveFolderTo(disk.mounted() ? disk.path() : QString());
         m_folder->writeSettings(sampleFile());
         if (!forbidNewFilesInFolder(disk, *m_folder))
             QSKIP("needs root (a read-only mount) or a user whom permissions bind");
@@ -530,8 +534,7 @@ private slots:
         if (fullDisk && !disk.mounted())
             QSKIP("mounting a small file system needs root");
         if (fullDisk) {
-            m_folder.reset(); // one application folder at a time
-            m_folder = std::make_unique<TestAppFolder>(disk.path());
+            moveFolderTo(disk.path());
         }
         m_folder->writeSettings(sampleFile());
         Form4* f = open();
