@@ -7,7 +7,9 @@
 
 class Bare : public QWidget {
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0x1E, 0x4E, 0x7C)); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), QColor(0x1E, 0x4E, 0x7C));
+    }
 };
 
 int main(int argc, char* argv[]) {

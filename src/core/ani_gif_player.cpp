@@ -17,7 +17,8 @@ QString AniGifPlayer::ShownFile(const QString& path, qreal devicePixelRatio) {
     // Qt's naming for high-dpi pictures: Blink@2x.gif beside Blink.gif.
     if (devicePixelRatio > 1 && path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
         const QString twin = path.chopped(4) + QStringLiteral("@2x") + path.right(4);
-        if (QFileInfo::exists(twin)) return twin;
+        if (QFileInfo::exists(twin))
+            return twin;
     }
     return path;
 }

@@ -94,7 +94,8 @@ protected:
 
     // The window system turns the Menu key into a context menu request as well.
     void contextMenuEvent(QContextMenuEvent* event) override {
-        if (event->reason() == QContextMenuEvent::Keyboard) openMenuAtLogo();
+        if (event->reason() == QContextMenuEvent::Keyboard)
+            openMenuAtLogo();
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override {
@@ -106,7 +107,8 @@ protected:
 private:
     void openMenuAtLogo() {
         m_dragger.cancel();
-        if (m_form->hooks.popupMenu) m_form->hooks.popupMenu(mapToGlobal(rect().center()));
+        if (m_form->hooks.popupMenu)
+            m_form->hooks.popupMenu(mapToGlobal(rect().center()));
     }
 
     Form1* m_form;
@@ -134,21 +136,25 @@ private:
         QList<QAccessibleInterface*> children;
         for (int i = 0; i < QAccessibleApplication::childCount(); ++i) {
             QAccessibleInterface* window = QAccessibleApplication::child(i);
-            if (window && !window->state().invisible) children << window;
+            if (window && !window->state().invisible)
+                children << window;
         }
         // Open menus that name the application as their parent (a submenu names its menu).
         for (QWidget* window : QApplication::topLevelWidgets()) {
             auto* menu = qobject_cast<QMenu*>(window);
-            if (!menu || !menu->isVisible()) continue;
+            if (!menu || !menu->isVisible())
+                continue;
             QAccessibleInterface* face = QAccessible::queryAccessibleInterface(menu);
-            if (face && face->parent() == this) children << face;
+            if (face && face->parent() == this)
+                children << face;
         }
         return children;
     }
 };
 
 QAccessibleInterface* form1AccessibleFactory(const QString&, QObject* object) {
-    if (object == qApp) return new ApplicationWithMenus;
+    if (object == qApp)
+        return new ApplicationWithMenus;
     auto* widget = qobject_cast<QWidget*>(object);
     // The program's own windows are windows, not panels.
     if (widget && widget->isWindow() && !qobject_cast<QMenu*>(widget) &&
@@ -195,12 +201,14 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     for (int i = 0; i < Module1::ExerciseCount; ++i) {
         m_timer1[i] = timers.createTimer();
         m_timer1[i]->setInterval(10000);
-        m_timer1[i]->setCallback([this, i, guarded] { guarded("Timer1_Timer", [&] { Timer1_Timer(i); }); });
+        m_timer1[i]->setCallback(
+            [this, i, guarded] { guarded("Timer1_Timer", [&] { Timer1_Timer(i); }); });
     }
     for (int i = 0; i < Module1::ExerciseCount; ++i) {
         m_timer2[i] = timers.createTimer();
         m_timer2[i]->setInterval(200);
-        m_timer2[i]->setCallback([this, i, guarded] { guarded("Timer2_Timer", [&] { Timer2_Timer(i); }); });
+        m_timer2[i]->setCallback(
+            [this, i, guarded] { guarded("Timer2_Timer", [&] { Timer2_Timer(i); }); });
     }
 
     m_parts.window = this;
@@ -253,38 +261,38 @@ bool Form1::Form_Load() {
         t->setEnabled(true);
 
     try {
-        BuildAnimationTable();                 // 2
-        AnimationRowOffset = 0;                // 3
+        BuildAnimationTable();  // 2
+        AnimationRowOffset = 0; // 3
         AnimationColumn = 1;
-        LoadAnimations();                      // 4
-        PositionMainWindow();                  // 5
-        if (hooks.setBackFrontMark)            // 6
+        LoadAnimations();           // 4
+        PositionMainWindow();       // 5
+        if (hooks.setBackFrontMark) // 6
             hooks.setBackFrontMark(false);
-        SetWindowZOrder(this, false);          // 7
+        SetWindowZOrder(this, false);             // 7
         for (int i = 0; i < ExerciseCount; ++i) { // 8
             WaitTicks[i] = 0;
             ShowTicks[i] = 0;
         }
-        ResizeByUser = false;                  // 9
-        SetHeight(m_image2Height);             // 10
+        ResizeByUser = false;      // 9
+        SetHeight(m_image2Height); // 10
         m_contentWidth = Int16::fromDouble(m_image2Width);
         SetWidth(m_contentWidth);
         // Saves interrupted by a crash may have left a temporary file; none can be under way
         // now that this process holds the instance lock.
         if (m_env.removeLeftoverFiles)
             m_env.removeLeftoverFiles();
-        if (m_env.loadSettings)                // 11
+        if (m_env.loadSettings) // 11
             m_env.loadSettings();
         for (int i = 0; i < ExerciseCount; ++i) { // 12
             Timer1(i).setInterval(10000);
             Timer2(i).setInterval(300);
         }
-        m_shownCount = 0;                      // 13
+        m_shownCount = 0;                         // 13
         for (int i = 0; i < ExerciseCount; ++i) { // 14
             Timer1(i).setEnabled(true);
             Timer2(i).setEnabled(false);
         }
-        ResizeByUser = true;                   // 15
+        ResizeByUser = true; // 15
     } catch (const Failure& failure) {
         ShowErrorReport(QStringLiteral("Form_Load"), failure);
     }
@@ -305,7 +313,8 @@ void Form1::setSizeTwips(double width, double height) {
 }
 
 void Form1::applyGeometry() {
-    resize(std::max(1, Twips::ToPixelsX(m_widthTwips)), std::max(1, Twips::ToPixelsY(m_heightTwips)));
+    resize(std::max(1, Twips::ToPixelsX(m_widthTwips)),
+           std::max(1, Twips::ToPixelsY(m_heightTwips)));
     m_image2->setGeometry(0, 0, std::max(1, Twips::ToPixelsX(m_image2Width)),
                           std::max(1, Twips::ToPixelsY(m_image2Height)));
 }
@@ -327,13 +336,12 @@ void Form1::Form_Resize() {
         SetWidth(m_contentWidth);
         StartExerciseTimers();
     } catch (const Failure& failure) {
-        ShowErrorReport(QStringLiteral("Form_Resize"), failure, QStringLiteral("Error description: "));
+        ShowErrorReport(QStringLiteral("Form_Resize"), failure,
+                        QStringLiteral("Error description: "));
     }
 }
 
-void Form1::FormDrag() {
-    m_image2->dragger().start();
-}
+void Form1::FormDrag() { m_image2->dragger().start(); }
 
 void Form1::logoDoubleClicked() {
     ResetExerciseTimers();

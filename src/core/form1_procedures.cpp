@@ -12,9 +12,7 @@
 namespace {
 const FloatingWindowParts* g_window = nullptr;
 
-std::int16_t toPixels16(double twips, double divisor) {
-    return Int16::fromDouble(twips / divisor);
-}
+std::int16_t toPixels16(double twips, double divisor) { return Int16::fromDouble(twips / divisor); }
 } // namespace
 
 void RegisterFloatingWindow(const FloatingWindowParts* parts) { g_window = parts; }
@@ -38,7 +36,9 @@ static void twipsToPixels(const ScreenMetrics& m, std::int16_t& x, std::int16_t&
     y = toPixels16(y, Int16::roundHalfEven(m.twipsPerPixelY));
 }
 
-void TwipsToPixels(std::int16_t& x, std::int16_t& y) { twipsToPixels(CurrentScreenMetrics(), x, y); }
+void TwipsToPixels(std::int16_t& x, std::int16_t& y) {
+    twipsToPixels(CurrentScreenMetrics(), x, y);
+}
 
 static void twipsToPixels32(const ScreenMetrics& m, std::int32_t& x, std::int32_t& y) {
     x = Int16::toInt32(x / m.twipsPerPixelX);

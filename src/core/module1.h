@@ -14,7 +14,7 @@ using ExerciseTable = std::array<std::int16_t, ExerciseCount>;
 
 // Exercise index 0..8; exercise i owns record i + 1 of LOGO2.DAT.
 inline constexpr const char* ExerciseNames[ExerciseCount] = {
-    "Edging",   "Palming",   "Blinking",       "Looking",    "Walking",
+    "Edging",      "Palming",   "Blinking",       "Looking",    "Walking",
     "Calculating", "Breathing", "Doing the wave", "Making 'X's"};
 inline constexpr const char* AnimationBaseNames[ExerciseCount] = {
     "Piment", "Palm", "Blink", "Oeil", "Legs", "Calcul", "Poumons", "Vague", "XAnim"};

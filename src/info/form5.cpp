@@ -100,10 +100,13 @@ Form5::Form5(QWidget* parent)
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Lumivista, Version 3.5"),
                        Twips::ToPixelRect(960, 120, 2055, 255));
-    lbl6 = makeLabel(this, "lbl6", QStringLiteral("Warning:"), Twips::ToPixelRect(240, 420, 795, 255));
+    lbl6 =
+        makeLabel(this, "lbl6", QStringLiteral("Warning:"), Twips::ToPixelRect(240, 420, 795, 255));
     Label2 = makeLabel(this, "Label2", Maker::LegalNotice, Twips::ToPixelRect(240, 690, 3675, 915));
-    Label3 = makeLabel(this, "Label3", Maker::LegalReference, Twips::ToPixelRect(240, 1635, 3675, 255));
-    Label4 = makeLabel(this, "Label4", Maker::CopyrightLine, Twips::ToPixelRect(240, 1890, 3675, 255));
+    Label3 =
+        makeLabel(this, "Label3", Maker::LegalReference, Twips::ToPixelRect(240, 1635, 3675, 255));
+    Label4 =
+        makeLabel(this, "Label4", Maker::CopyrightLine, Twips::ToPixelRect(240, 1890, 3675, 255));
 
     Picture1 = new PictureBox(QStringLiteral(":/pictures/about.png"), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -112,10 +115,12 @@ Form5::Form5(QWidget* parent)
     Picture1->setAccessibleDescription(
         QStringLiteral("A pair of eyeglasses struck through by a large X"));
 
-    Label5 = makeLabel(this, "Label5", Maker::PropertyStatement(), Twips::ToPixelRect(360, 3420, 3285, 1035));
+    Label5 = makeLabel(this, "Label5", Maker::PropertyStatement(),
+                       Twips::ToPixelRect(360, 3420, 3285, 1035));
     Label5->setWordWrap(false);
 
-    cmd2 = new WrappingButton(QStringLiteral("Visit ") + Maker::WebAddress + QStringLiteral(" "), this);
+    cmd2 = new WrappingButton(QStringLiteral("Visit ") + Maker::WebAddress + QStringLiteral(" "),
+                              this);
     cmd2->setObjectName(QStringLiteral("cmd2"));
     cmd2->setGeometry(Twips::ToPixelRect(360, 4560, 1635, 615));
     cmd2->setAutoDefault(false);

@@ -65,14 +65,13 @@ QIcon listImage(const QString& key) {
 
 } // namespace
 
-const QStringList frmBrowser::ButtonKeys = {QStringLiteral("Back"),    QStringLiteral("Forward"),
-                                            QStringLiteral("Stop"),    QStringLiteral("Refresh"),
-                                            QStringLiteral("Home"),    QStringLiteral("Search")};
+const QStringList frmBrowser::ButtonKeys = {QStringLiteral("Back"), QStringLiteral("Forward"),
+                                            QStringLiteral("Stop"), QStringLiteral("Refresh"),
+                                            QStringLiteral("Home"), QStringLiteral("Search")};
 
 frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory& timers,
                        const QString& homePage, QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      m_component(std::move(component)),
+    : QWidget(parent, Qt::Window), m_component(std::move(component)),
       m_timTimer(timers.createTimer()),
       m_homePage(homePage.isEmpty() ? Maker::HomePage : homePage) {
     setWindowTitle(QStringLiteral(" ") + Maker::Name);
@@ -116,7 +115,8 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
     cboAddress->lineEdit()->installEventFilter(this);
     cboAddress->installEventFilter(this);
     lblAddress->setBuddy(cboAddress);
-    connect(cboAddress, qOverload<int>(&QComboBox::activated), this, [this] { cboAddress_Click(); });
+    connect(cboAddress, qOverload<int>(&QComboBox::activated), this,
+            [this] { cboAddress_Click(); });
 
     m_browserWidget = m_component->widget();
     m_browserWidget->setParent(this);
@@ -139,12 +139,16 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
 
 QList<QKeySequence> frmBrowser::ButtonShortcuts(const QString& key) {
     // The keys every browser uses.
-    if (key == QLatin1String("Back")) return {QKeySequence(Qt::ALT | Qt::Key_Left)};
-    if (key == QLatin1String("Forward")) return {QKeySequence(Qt::ALT | Qt::Key_Right)};
-    if (key == QLatin1String("Stop")) return {QKeySequence(Qt::Key_Escape)};
+    if (key == QLatin1String("Back"))
+        return {QKeySequence(Qt::ALT | Qt::Key_Left)};
+    if (key == QLatin1String("Forward"))
+        return {QKeySequence(Qt::ALT | Qt::Key_Right)};
+    if (key == QLatin1String("Stop"))
+        return {QKeySequence(Qt::Key_Escape)};
     if (key == QLatin1String("Refresh"))
         return {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)};
-    if (key == QLatin1String("Home")) return {QKeySequence(Qt::ALT | Qt::Key_Home)};
+    if (key == QLatin1String("Home"))
+        return {QKeySequence(Qt::ALT | Qt::Key_Home)};
     return {};
 }
 
@@ -171,7 +175,8 @@ void frmBrowser::Form_Load() {
     tbToolBar->update();
     Form_Resize();
     const QRect current = cboAddress->geometry();
-    const double top = Twips::FromPixelsY(lblAddress->y()) + Twips::FromPixelsY(lblAddress->height()) + 15;
+    const double top =
+        Twips::FromPixelsY(lblAddress->y()) + Twips::FromPixelsY(lblAddress->height()) + 15;
     cboAddress->setGeometry(px(50), py(top), current.width(), current.height());
     cboAddress->setEditText(StartingAddress);
     cboAddress->addItem(StartingAddress);
@@ -191,7 +196,8 @@ void frmBrowser::Form_Resize() {
     const double brwWidth = w - 100;
     if (brwWidth >= 0)
         m_browserWidget->resize(px(brwWidth), m_browserWidget->height());
-    const double below = Twips::FromPixelsY(picAddress->y()) + Twips::FromPixelsY(picAddress->height());
+    const double below =
+        Twips::FromPixelsY(picAddress->y()) + Twips::FromPixelsY(picAddress->height());
     const double brwHeight = h - below - 100;
     if (brwHeight >= 0)
         m_browserWidget->resize(m_browserWidget->width(), py(brwHeight));

@@ -20,7 +20,8 @@ inline const QString LegalNotice = QStringLiteral(
     "This program is protected by copyright law. Copying, lending or selling it, in whole or "
     "in part, without the written consent of its maker is forbidden.");
 inline const QString LegalReference = QStringLiteral("Registered design QOW-2004-0187");
-inline const QString CopyrightLine = QStringLiteral("Copyright \u00A9 2004 Quillmere Optics Workshop");
+inline const QString CopyrightLine =
+    QStringLiteral("Copyright \u00A9 2004 Quillmere Optics Workshop");
 
 // The statement under the picture: whose property the program is, then name, address and
 // web address, one item per line.

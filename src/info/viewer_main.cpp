@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
 
     QtTimerFactory timers;
     QPointer<frmBrowser> viewer = new frmBrowser(std::make_unique<WebEngineComponent>(), timers,
-                                  argumentAfter(argc, argv, "--start-page"));
+                                                 argumentAfter(argc, argv, "--start-page"));
     viewer->setAttribute(Qt::WA_DeleteOnClose);
 
     QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);

@@ -15,9 +15,9 @@ void WebEngineComponent::PrepareProcess() {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // A page viewer, not a browser: no traffic of the engine's own in the background.
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    for (const char* flag : {"--disable-background-networking", "--disable-component-update",
-                             "--disable-domain-reliability", "--no-pings",
-                             "--dns-prefetch-disable"}) {
+    for (const char* flag :
+         {"--disable-background-networking", "--disable-component-update",
+          "--disable-domain-reliability", "--no-pings", "--dns-prefetch-disable"}) {
         if (!flags.contains(flag))
             flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
     }

@@ -24,7 +24,8 @@ namespace {
 
 // The X connection when the program runs on X11; null offscreen and elsewhere.
 xcb_connection_t* connection() {
-    if (!qGuiApp) return nullptr;
+    if (!qGuiApp)
+        return nullptr;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
 }
@@ -33,7 +34,8 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     static QHash<QByteArray, xcb_atom_t> known;
     const QByteArray key(name);
     auto it = known.constFind(key);
-    if (it != known.constEnd()) return *it;
+    if (it != known.constEnd())
+        return *it;
     xcb_intern_atom_reply_t* reply =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(key.size()), name), nullptr);
     const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
@@ -44,7 +46,8 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 // The top-level's X window, created when it does not exist yet; 0 off X11.
 xcb_window_t nativeWindow(QWidget* window) {
-    if (!window || !connection() || !window->isWindow()) return 0;
+    if (!window || !connection() || !window->isWindow())
+        return 0;
     return xcb_window_t(window->winId());
 }
 
@@ -94,7 +97,8 @@ void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* mes
 
 std::optional<QMargins> readFrameExtents(xcb_connection_t* c, xcb_window_t window) {
     const std::vector<uint32_t> e = property32(c, window, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
-    if (e.size() != 4) return std::nullopt;
+    if (e.size() != 4)
+        return std::nullopt;
     // left, right, top, bottom
     return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
 }
@@ -109,7 +113,8 @@ namespace DesktopWindow {
 
 void MakeFloating(QWidget* window) {
     const xcb_window_t id = nativeWindow(window);
-    if (!id) return;
+    if (!id)
+        return;
     xcb_connection_t* c = connection();
     const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
                             "_NET_WM_STATE_STICKY"};
@@ -134,7 +139,8 @@ void MakeFloating(QWidget* window) {
 
 void MakeFixed(QWidget* window) {
     const xcb_window_t id = nativeWindow(window);
-    if (!id) return;
+    if (!id)
+        return;
     xcb_connection_t* c = connection();
     // Motif hints: functions and decorations given; move and close only; border, title and
     // window menu, no resize handles. Qt's own hints always offer resizing.
@@ -149,9 +155,11 @@ void MakeFixed(QWidget* window) {
 
 std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
     const xcb_window_t id = nativeWindow(window);
-    if (!id) return std::nullopt;
+    if (!id)
+        return std::nullopt;
     xcb_connection_t* c = connection();
-    if (auto known = readFrameExtents(c, id)) return known;
+    if (auto known = readFrameExtents(c, id))
+        return known;
     if (window->isVisible())
         return std::nullopt; // mapped, but the window manager has not framed it yet
     // Ask ahead of mapping; window managers that know the request answer at once. Without
@@ -166,7 +174,8 @@ std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < waitMs) {
-        if (auto answer = readFrameExtents(c, id)) return answer;
+        if (auto answer = readFrameExtents(c, id))
+            return answer;
         QThread::msleep(2);
     }
     return std::nullopt;
@@ -174,7 +183,8 @@ std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
 
 bool StartMove(QWidget* window, const QPoint& travelled) {
     QWindow* handle = window ? window->windowHandle() : nullptr;
-    if (!handle) return false;
+    if (!handle)
+        return false;
     if (xcb_connection_t* c = connection()) {
         // The window manager moves the window on from the pointer position Qt reports, which
         // is already past the grabbed point by `travelled`. So the window first catches up,
@@ -188,7 +198,8 @@ bool StartMove(QWidget* window, const QPoint& travelled) {
 }
 
 void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) {
-    if (!window || !connection()) return;
+    if (!window || !connection())
+        return;
     // Polled: the frame arrives as a property of the window, which Qt does not report.
     auto* poll = new QTimer(window);
     auto waited = std::make_shared<QElapsedTimer>();
@@ -199,7 +210,8 @@ void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) 
             poll->deleteLater();
             return;
         }
-        if (!target->isVisible()) return;
+        if (!target->isVisible())
+            return;
         if (auto frame = readFrameExtents(connection(), xcb_window_t(target->winId()))) {
             poll->stop();
             poll->deleteLater();

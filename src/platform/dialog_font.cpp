@@ -24,7 +24,8 @@ constexpr double Slack = 0.05;
 double inkWidth(const QFont& font, const QString& line) {
     static const QRegularExpression trailing(QStringLiteral("\\s+$"));
     const QString text = QString(line).remove(trailing);
-    if (text.trimmed().isEmpty()) return 0;
+    if (text.trimmed().isEmpty())
+        return 0;
     QPainterPath outline;
     outline.addText(0, 0, font, text);
     return std::max(0.0, outline.boundingRect().right());
@@ -61,9 +62,7 @@ bool within(const QSizeF& need, double width, double height) {
 
 } // namespace
 
-QString Family() {
-    return QStringLiteral("Liberation Sans");
-}
+QString Family() { return QStringLiteral("Liberation Sans"); }
 
 QFont Font(int pixelSize) {
     QFont font(Family());
@@ -79,7 +78,8 @@ bool TextFits(const QWidget* control, const QFont& font) {
     QStyle* style = control->style();
     const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control);
     if (const auto* label = qobject_cast<const QLabel*>(control)) {
-        if (label->text().isEmpty()) return true;
+        if (label->text().isEmpty())
+            return true;
         const QRect room = label->contentsRect();
         const QString text = label->textFormat() == Qt::RichText
                                  ? QString(label->text()).remove(QRegularExpression("<[^>]*>"))
@@ -89,7 +89,8 @@ bool TextFits(const QWidget* control, const QFont& font) {
                       room.height());
     }
     if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
-        if (button->text().isEmpty()) return true;
+        if (button->text().isEmpty())
+            return true;
         const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, control);
         return within(blockSize(font, withoutMnemonics(button->text()), 0, false),
                       button->width() - 2 * frame - margin, button->height() - 2 * frame);
@@ -120,9 +121,11 @@ bool TextFits(const QWidget* control, const QFont& font) {
 QList<QWidget*> FixedTextControls(const QWidget* window) {
     QList<QWidget*> controls;
     for (QWidget* child : window->findChildren<QWidget*>()) {
-        if (child->isWindow() || child->objectName().startsWith(QLatin1String("qt_"))) continue;
+        if (child->isWindow() || child->objectName().startsWith(QLatin1String("qt_")))
+            continue;
         // The edit field of a combo box is measured with its combo box.
-        if (qobject_cast<QComboBox*>(child->parentWidget())) continue;
+        if (qobject_cast<QComboBox*>(child->parentWidget()))
+            continue;
         if (qobject_cast<QLabel*>(child) || qobject_cast<QAbstractButton*>(child) ||
             qobject_cast<QLineEdit*>(child) || qobject_cast<QComboBox*>(child))
             controls.append(child);
@@ -141,7 +144,8 @@ QFont Fitted(const QFont& design, const QList<QWidget*>& controls) {
                 all = false;
                 break;
             }
-        if (all) return font;
+        if (all)
+            return font;
     }
     return font;
 }

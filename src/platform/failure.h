@@ -38,7 +38,7 @@ private:
 // The fixed wording of every failure number, kept in one table.
 QString failureDescription(FailureCode code);
 
-// Shows the common error report: style MsgStyle::Exclamation, title "Error N in <procedure> method!",
-// text "<prefix><description>, LastDLLError: <code>".
+// Shows the common error report: style MsgStyle::Exclamation, title "Error N in <procedure>
+// method!", text "<prefix><description>, LastDLLError: <code>".
 void ShowErrorReport(const QString& procedure, const Failure& failure,
                      const QString& descriptionPrefix = QStringLiteral("Desc: "));

@@ -28,7 +28,8 @@ bool FormDragger::moved(const QPoint& globalPos, bool leftHeld) {
         m_form->move(m_formAtPress + (globalPos - m_pressGlobal));
         return false;
     }
-    if (m_armed && (globalPos - m_pressGlobal).manhattanLength() >= QApplication::startDragDistance()) {
+    if (m_armed &&
+        (globalPos - m_pressGlobal).manhattanLength() >= QApplication::startDragDistance()) {
         m_armed = false;
         return true;
     }

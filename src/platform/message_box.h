@@ -8,10 +8,10 @@
 namespace MsgStyle {
 constexpr int OkOnly = 0;
 constexpr int YesNo = 4;
-constexpr int Critical = 16;     // stop icon
-constexpr int Question = 32;     // question-mark icon
-constexpr int Exclamation = 48;  // exclamation icon
-constexpr int Information = 64;  // information icon
+constexpr int Critical = 16;    // stop icon
+constexpr int Question = 32;    // question-mark icon
+constexpr int Exclamation = 48; // exclamation icon
+constexpr int Information = 64; // information icon
 constexpr int DefaultButton2 = 256;
 // The parts of a style: its buttons and its icon.
 constexpr int ButtonsMask = 0xF;

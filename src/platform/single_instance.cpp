@@ -47,7 +47,8 @@ SingleInstanceLock::Attempt SingleInstanceLock::tryLock(const QString& path) {
         return Attempt::Untrusted;
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return Attempt::Untrusted;
+    if (fd < 0)
+        return Attempt::Untrusted;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isPrivate(info)) {
         ::close(fd);
         return Attempt::Untrusted;
@@ -63,7 +64,8 @@ SingleInstanceLock::Attempt SingleInstanceLock::tryLock(const QString& path) {
     }
     // The PID is only a note for people looking at the file; the flock is the lock.
     const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+    if (::ftruncate(fd, 0) == 0)
+        (void)!::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
     m_fds.push_back(fd);
     m_heldPaths.append(path);
     return Attempt::Taken;
@@ -78,7 +80,8 @@ QStringList SingleInstanceLock::DefaultPaths(const QString& applicationFolder) {
     const QString uid = QString::number(::geteuid());
     QStringList paths;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) paths << runtime + QStringLiteral("/lumivista.lock");
+    if (!runtime.isEmpty())
+        paths << runtime + QStringLiteral("/lumivista.lock");
     paths << QDir::tempPath() + QStringLiteral("/lumivista-") + uid +
                  QStringLiteral("/lumivista.lock");
     paths << applicationFolder + QStringLiteral("/.lumivista-") + uid + QStringLiteral(".lock");

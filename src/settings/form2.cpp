@@ -39,7 +39,7 @@ constexpr int kHeaderLeft[4] = {120, 1920, 2760, 3480};
 constexpr int kHeaderWidth[4] = {1755, 795, 675, 4155};
 
 constexpr const char* kBuiltInFrequency[Module1::ExerciseCount] = {"0", "1", "0", "0", "1",
-                                                                     "0", "0", "0", "0"};
+                                                                   "0", "0", "0", "0"};
 constexpr const char* kBuiltInTiming = "10";
 
 // The exercise's small picture, compiled in with its @2x version.
@@ -83,7 +83,8 @@ Form2::Form2(Form1* form1, MenuCommands commands)
 }
 
 Form2::~Form2() {
-    if (g_instance == this) g_instance = nullptr;
+    if (g_instance == this)
+        g_instance = nullptr;
 }
 
 void Form2::buildControls() {
@@ -91,7 +92,8 @@ void Form2::buildControls() {
 
     for (int i = 0; i < 4; ++i) {
         m_lblT[i] = new QLabel(QLatin1String(kHeaders[i]), this);
-        m_lblT[i]->setGeometry(Twips::ToPixelRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
+        m_lblT[i]->setGeometry(
+            Twips::ToPixelRect(kHeaderLeft[i], 120, kHeaderWidth[i], LabelHeight));
         // A reader names a box by its row and column; the header itself is the column.
         m_lblT[i]->setAccessibleName(QLatin1String(kHeaders[i]) + QStringLiteral(" column"));
     }
@@ -102,8 +104,7 @@ void Form2::buildControls() {
 
         m_image1[i] = new QLabel(this);
         m_image1[i]->setGeometry(Twips::ToPixelRect(120, top - 45, 375, 375));
-        m_image1[i]->setPixmap(
-            exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
+        m_image1[i]->setPixmap(exercisePicture(i, m_image1[i]->size(), devicePixelRatioF()));
         m_image1[i]->setAccessibleName(exerciseName(i) + QStringLiteral(" picture"));
         m_image1[i]->setAccessibleDescription(QStringLiteral("A small picture of the ") +
                                               exerciseName(i) + QStringLiteral(" exercise"));
@@ -171,15 +172,18 @@ void Form2::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (event->modifiers() & ~Qt::KeypadModifier) break;
+        if (event->modifiers() & ~Qt::KeypadModifier)
+            break;
         if (m_command2 && focusWidget() == m_command2)
             m_command2->click();
         else if (m_command1)
             m_command1->click();
         return;
     case Qt::Key_Escape:
-        if (event->modifiers() != Qt::NoModifier) break;
-        if (m_command2) m_command2->click();
+        if (event->modifiers() != Qt::NoModifier)
+            break;
+        if (m_command2)
+            m_command2->click();
         return;
     default:
         break;

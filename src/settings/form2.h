@@ -33,7 +33,6 @@ struct MenuCommands {
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-
     // The loaded window, nullptr when it is not loaded.
     static Form2* Loaded();
     // Loads the window hidden when it is not loaded, acting on this floating window (nullptr:
@@ -53,14 +52,38 @@ public:
 
     // Controls, by their names and indices. They are built when first needed: the window is
     // loaded hidden at start-up only for its menu, and building them costs a start-up delay.
-    QLabel* lblT(int i) { ensureControls(); return m_lblT[i]; }
-    QLabel* Image1(int i) { ensureControls(); return m_image1[i]; }
-    QLabel* lblA(int i) { ensureControls(); return m_lblA[i]; }
-    ConfigTextBox* Text2(int i) { ensureControls(); return m_text2[i]; }
-    ConfigTextBox* Text3(int i) { ensureControls(); return m_text3[i]; }
-    ConfigTextBox* Text4(int i) { ensureControls(); return m_text4[i]; }
-    QPushButton* Command1() { ensureControls(); return m_command1; }
-    QPushButton* Command2() { ensureControls(); return m_command2; }
+    QLabel* lblT(int i) {
+        ensureControls();
+        return m_lblT[i];
+    }
+    QLabel* Image1(int i) {
+        ensureControls();
+        return m_image1[i];
+    }
+    QLabel* lblA(int i) {
+        ensureControls();
+        return m_lblA[i];
+    }
+    ConfigTextBox* Text2(int i) {
+        ensureControls();
+        return m_text2[i];
+    }
+    ConfigTextBox* Text3(int i) {
+        ensureControls();
+        return m_text3[i];
+    }
+    ConfigTextBox* Text4(int i) {
+        ensureControls();
+        return m_text4[i];
+    }
+    QPushButton* Command1() {
+        ensureControls();
+        return m_command1;
+    }
+    QPushButton* Command2() {
+        ensureControls();
+        return m_command2;
+    }
 
     QMenu* MNU_Options() const { return m_mnuOptions; }
     QAction* MNU_Apropos() const { return m_mnuApropos; }

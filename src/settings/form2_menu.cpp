@@ -22,8 +22,7 @@ void Form2::buildMenu() {
     };
     m_mnuApropos = item("MNU_Apropos", "&About Lumivista ...", &Form2::MNU_Apropos_Click);
     m_mnuConfigurer = item("MNU_Configurer", "&Configuration", &Form2::MNU_Configurer_Click);
-    m_mnuStatistiques =
-        item("MNU_Statistiques", "&Statistics", &Form2::MNU_Statistiques_Click);
+    m_mnuStatistiques = item("MNU_Statistiques", "&Statistics", &Form2::MNU_Statistiques_Click);
     m_mnuEnArriere = m_mnuOptions->addAction(QStringLiteral("&Back/Front"));
     m_mnuEnArriere->setObjectName(QStringLiteral("MNU_EnArriere"));
     connect(m_mnuEnArriere, &QAction::triggered, this, [this] {
@@ -54,7 +53,8 @@ void Form2::ConnectFloatingWindow(Form1& form1, const MenuCommands& commands) {
 
 void Form2::PopupMenu(const QPoint& globalPos) {
     // One menu per request, whether the Menu key's press or its context menu event comes first.
-    if (!m_mnuOptions->isVisible()) m_mnuOptions->popup(globalPos);
+    if (!m_mnuOptions->isVisible())
+        m_mnuOptions->popup(globalPos);
 }
 
 void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }

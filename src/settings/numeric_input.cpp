@@ -121,7 +121,8 @@ QString count(qint64 n, const char* unit) {
 // The whole value the box would save, or nothing for a text that cannot be saved.
 std::optional<qint64> boxValue(const QString& text) {
     const auto stored = NumericInput::StoredValue(text);
-    if (!stored) return std::nullopt;
+    if (!stored)
+        return std::nullopt;
     return qint64(*stored);
 }
 
@@ -132,8 +133,10 @@ QString Duration(qint64 tenths) {
     const qint64 minutes = tenths % 36000 / 600;
     const qint64 rest = tenths % 600; // tenths of a second within the minute
     QStringList parts;
-    if (hours) parts << count(hours, "hour");
-    if (minutes) parts << count(minutes, "minute");
+    if (hours)
+        parts << count(hours, "hour");
+    if (minutes)
+        parts << count(minutes, "minute");
     if (rest || parts.isEmpty()) {
         if (rest % 10 == 0)
             parts << count(rest / 10, "second");

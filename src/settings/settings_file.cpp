@@ -1,8 +1,8 @@
 #include "settings_file.h"
 
 #include "core/module1.h"
-#include "settings/module1_settings.h"
 #include "platform/failure.h"
+#include "settings/module1_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,9 +53,7 @@ Failure fileFailure(int error) {
                    error);
 }
 
-[[noreturn]] void throwErrno() {
-    throw fileFailure(errno);
-}
+[[noreturn]] void throwErrno() { throw fileFailure(errno); }
 
 // Owns a file descriptor; a failed close() on the success path is a failure like any other,
 // so close it explicitly there and let the destructor handle only the error paths.
@@ -63,7 +61,8 @@ class Descriptor {
 public:
     explicit Descriptor(int fd) : m_fd(fd) {}
     ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
     Descriptor(Descriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     Descriptor(const Descriptor&) = delete;
@@ -73,16 +72,15 @@ public:
     void closeChecked() {
         const int fd = m_fd;
         m_fd = -1;
-        if (::close(fd) != 0 && errno != EINTR) throwErrno();
+        if (::close(fd) != 0 && errno != EINTR)
+            throwErrno();
     }
 
 private:
     int m_fd;
 };
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
 int openFile(const QString& path, int flags, mode_t mode = 0) {
     int fd;
@@ -96,7 +94,8 @@ int openFile(const QString& path, int flags, mode_t mode = 0) {
 // empty file; any other failure (a failed lookup, a device error) is reported, never guessed.
 Descriptor openForReading(const QString& path) {
     Descriptor fd(openFile(path, O_RDONLY));
-    if (!fd.valid() && errno != ENOENT) throwErrno();
+    if (!fd.valid() && errno != ENOENT)
+        throwErrno();
     return fd;
 }
 
@@ -107,9 +106,12 @@ QByteArray readAt(int fd, qint64 offset, qint64 size) {
     while (done < size) {
         const ssize_t n =
             ::pread(fd, bytes.data() + done, size_t(size - done), off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throwErrno();
-        if (n == 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throwErrno();
+        if (n == 0)
+            break;
         done += n;
     }
     bytes.truncate(done);
@@ -118,12 +120,14 @@ QByteArray readAt(int fd, qint64 offset, qint64 size) {
 
 QByteArray readWholeFile(const QString& path) {
     Descriptor fd = openForReading(path);
-    if (!fd.valid()) return {};
+    if (!fd.valid())
+        return {};
     QByteArray bytes;
     for (;;) {
         const QByteArray chunk = readAt(fd.get(), bytes.size(), 64 * 1024);
         bytes += chunk;
-        if (chunk.size() < 64 * 1024) break;
+        if (chunk.size() < 64 * 1024)
+            break;
     }
     fd.closeChecked();
     return bytes;
@@ -134,20 +138,24 @@ void writeAt(int fd, const QByteArray& bytes, qint64 offset) {
     while (done < bytes.size()) {
         const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done),
                                    off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throwErrno();
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throwErrno();
         done += n;
     }
 }
 
 void syncChecked(int fd) {
-    if (::fsync(fd) != 0) throwErrno();
+    if (::fsync(fd) != 0)
+        throwErrno();
 }
 
 // The file a save must change: the target of a symbolic link, so the link itself survives.
 QString writeTarget(const QString& path) {
     const QFileInfo info(path);
-    if (!info.isSymLink()) return path;
+    if (!info.isSymLink())
+        return path;
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
@@ -164,26 +172,30 @@ bool folderRefusesNewFiles(int error) {
 bool replaceWholeFile(const QString& target, const QByteArray& bytes) {
     const QString temporary = target + QLatin1String(TemporarySuffix);
     if (::unlink(native(temporary).constData()) != 0 && errno != ENOENT) {
-        if (folderRefusesNewFiles(errno)) return false;
+        if (folderRefusesNewFiles(errno))
+            return false;
         throwErrno();
     }
     Descriptor fd(openFile(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
     if (!fd.valid()) {
-        if (folderRefusesNewFiles(errno)) return false;
+        if (folderRefusesNewFiles(errno))
+            return false;
         throwErrno();
     }
     try {
         // The new file keeps the permissions of the one it replaces.
         struct stat old {};
         if (::stat(native(target).constData(), &old) != 0) {
-            if (errno != ENOENT) throwErrno();
+            if (errno != ENOENT)
+                throwErrno();
         } else if (::fchmod(fd.get(), old.st_mode & 07777) != 0) {
             throwErrno();
         }
         writeAt(fd.get(), bytes, 0);
         syncChecked(fd.get());
         fd.closeChecked();
-        if (::rename(native(temporary).constData(), native(target).constData()) != 0) throwErrno();
+        if (::rename(native(temporary).constData(), native(target).constData()) != 0)
+            throwErrno();
     } catch (const Failure&) {
         ::unlink(native(temporary).constData());
         throw;
@@ -191,7 +203,8 @@ bool replaceWholeFile(const QString& target, const QByteArray& bytes) {
     // The new contents are in place; syncing the folder makes the rename itself durable. A
     // folder that cannot be synced (some file systems refuse) does not undo the save.
     Descriptor folder(openFile(QFileInfo(target).absolutePath(), O_RDONLY | O_DIRECTORY));
-    if (folder.valid()) ::fsync(folder.get());
+    if (folder.valid())
+        ::fsync(folder.get());
     return true;
 }
 
@@ -200,7 +213,8 @@ bool replaceWholeFile(const QString& target, const QByteArray& bytes) {
 void writeRecordsInPlace(const QString& target,
                          const std::vector<std::pair<int, ExerciseRecord>>& records) {
     Descriptor fd(openFile(target, O_WRONLY));
-    if (!fd.valid()) throwErrno();
+    if (!fd.valid())
+        throwErrno();
     for (const auto& [recordNumber, record] : records)
         writeAt(fd.get(), record.toBytes(), qint64(recordNumber - 1) * ExerciseRecord::Size);
     syncChecked(fd.get());
@@ -208,7 +222,8 @@ void writeRecordsInPlace(const QString& target,
 }
 
 void checkRecordNumber(int recordNumber) {
-    if (recordNumber < 1) throw Failure(FailureCode::BadFileNumber);
+    if (recordNumber < 1)
+        throw Failure(FailureCode::BadFileNumber);
 }
 } // namespace
 
@@ -221,7 +236,8 @@ void Open() {
     Close();
     Module1::SettingsPath = ComposeSettingsPath(Module1::ApplicationFolder);
     Descriptor fd(openFile(Module1::SettingsPath, O_RDWR | O_CREAT, 0666));
-    if (!fd.valid()) throwErrno();
+    if (!fd.valid())
+        throwErrno();
     fd.closeChecked();
     Module1::SettingsFile = 1; // every file was just closed, so number 1 is free
 }
@@ -238,9 +254,7 @@ void Read(int recordNumber) {
     Module1::CurrentRecord = ExerciseRecord::fromBytes(bytes);
 }
 
-void Write(int recordNumber) {
-    WriteRecords({{recordNumber, Module1::CurrentRecord}});
-}
+void Write(int recordNumber) { WriteRecords({{recordNumber, Module1::CurrentRecord}}); }
 
 void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records) {
     for (const auto& entry : records)
@@ -253,21 +267,19 @@ void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records) {
             bytes.append(QByteArray(offset + ExerciseRecord::Size - bytes.size(), '\0'));
         bytes.replace(offset, ExerciseRecord::Size, record.toBytes());
     }
-    if (!replaceWholeFile(target, bytes)) writeRecordsInPlace(target, records);
+    if (!replaceWholeFile(target, bytes))
+        writeRecordsInPlace(target, records);
 }
 
-void Close() {
-    Module1::SettingsFile = 0;
-}
+void Close() { Module1::SettingsFile = 0; }
 
-bool IsOpen() {
-    return Module1::SettingsFile != 0;
-}
+bool IsOpen() { return Module1::SettingsFile != 0; }
 
 qint64 Length() {
     struct stat info {};
     if (::stat(native(currentPath()).constData(), &info) != 0) {
-        if (errno == ENOENT) return 0;
+        if (errno == ENOENT)
+            return 0;
         throwErrno();
     }
     return info.st_size;
@@ -282,7 +294,8 @@ bool isEarlierTemporaryName(const QString& name, const QString& fileName) {
     const QString suffix = name.right(6);
     static const QRegularExpression letters(QStringLiteral("^[A-Za-z0-9]{6}$"));
     static const QRegularExpression capitalisedWord(QStringLiteral("^[A-Z][a-z]{5}$"));
-    if (!letters.match(suffix).hasMatch() || capitalisedWord.match(suffix).hasMatch()) return false;
+    if (!letters.match(suffix).hasMatch() || capitalisedWord.match(suffix).hasMatch())
+        return false;
     int kinds = 0;
     for (const char* kind : {"[0-9]", "[a-z]", "[A-Z]"})
         kinds += suffix.contains(QRegularExpression(QLatin1String(kind))) ? 1 : 0;
@@ -299,7 +312,8 @@ int RemoveLeftoverTemporaryFiles() {
                                                      QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const bool ours = name == current;
-        if (!ours && !isEarlierTemporaryName(name, target.fileName())) continue;
+        if (!ours && !isEarlierTemporaryName(name, target.fileName()))
+            continue;
         const QByteArray path = native(folder + QLatin1Char('/') + name);
         struct stat info {};
         if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -307,8 +321,10 @@ int RemoveLeftoverTemporaryFiles() {
             continue;
         // Another process of ours saving right now is ruled out for our own name by the
         // instance lock; an old-style name may belong to an older program still running.
-        if (!ours && std::time(nullptr) - info.st_mtime < 60) continue;
-        if (::unlink(path.constData()) == 0) ++removed;
+        if (!ours && std::time(nullptr) - info.st_mtime < 60)
+            continue;
+        if (::unlink(path.constData()) == 0)
+            ++removed;
     }
     return removed;
 }

@@ -98,7 +98,8 @@ private:
             const QRegularExpressionMatch m = more ? it.next() : QRegularExpressionMatch();
             const int to = more ? m.capturedStart() : content.size();
             const QString piece = content.mid(from, to - from);
-            if (!piece.isEmpty()) place(x, piece);
+            if (!piece.isEmpty())
+                place(x, piece);
             if (!more)
                 break;
             const double end = x + fm.horizontalAdvance(piece);
@@ -116,9 +117,7 @@ private:
 // 9.75 pt at 96 dpi.
 constexpr int HeaderPixelSize = 13;
 
-QString rowName(int i) {
-    return QLatin1String(Module1::ExerciseNames[i]);
-}
+QString rowName(int i) { return QLatin1String(Module1::ExerciseNames[i]); }
 
 // A row's figure, with a name that tells a screen reader which row and column it stands in.
 void showFigure(QLabel* label, const QString& row, const char* column, const QString& figure) {

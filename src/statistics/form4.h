@@ -16,7 +16,6 @@ class QPushButton;
 class Form4 : public QWidget {
     Q_OBJECT
 public:
-
     explicit Form4(QWidget* parent = nullptr);
 
     // Runs once, when the window is loaded: centres it, opens LOGO2.DAT and fills the rows.

@@ -13,7 +13,7 @@ namespace StatisticsEntry {
 
 // The nine activity texts: the combo box items and the row captions, in exercise order.
 inline constexpr const char* ActivityTexts[Module1::ExerciseCount] = {
-    "1. Edging",    "2. Palming",     "3. Blinking",       "4. Looking",    "5. Walking",
+    "1. Edging",      "2. Palming",   "3. Blinking",       "4. Looking",    "5. Walking",
     "6. Calculating", "7. Breathing", "8. Doing the wave", "9. Making 'X's"};
 
 // The record number 1..9 named by the first character of the activity text, whatever follows

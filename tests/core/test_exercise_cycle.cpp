@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(f.AniGif(3).Left(), Logo);
         rig.clock.advanceTo(20000);
         QCOMPARE(f.AniGif(7).Left(), Logo + Player); // right of 3
-        rig.clock.advanceTo(25300);                   // 3 ends
+        rig.clock.advanceTo(25300);                  // 3 ends
         QVERIFY(!f.Timer2(3).isEnabled());
         QCOMPARE(f.AniGif(7).Left(), Logo);
         QCOMPARE(f.Width(), Logo + Player);

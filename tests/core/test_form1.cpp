@@ -33,8 +33,8 @@ private slots:
 
         QCOMPARE(rig.boxes.count(), 0);
         QCOMPARE(rig.backFrontCalls, 1);
-        QVERIFY(visibleAtStep6);   // shown at step 5
-        QVERIFY(!topmostAtStep6);  // normal stacking from the moment it shows
+        QVERIFY(visibleAtStep6);  // shown at step 5
+        QVERIFY(!topmostAtStep6); // normal stacking from the moment it shows
         QVERIFY(!IsTopmost(&f));
         QVERIFY(f.isVisible());
         QVERIFY(f.testAttribute(Qt::WA_ShowWithoutActivating));
@@ -179,7 +179,8 @@ private slots:
         const QString lockPath = rig.app.path() + QStringLiteral("/run/lumivista.lock");
         QDir().mkpath(rig.app.path() + QStringLiteral("/run"));
         QProcess holder;
-        holder.start(flockTool, {QStringLiteral("-F"), lockPath, QStringLiteral("sleep"), QStringLiteral("60")});
+        holder.start(flockTool, {QStringLiteral("-F"), lockPath, QStringLiteral("sleep"),
+                                 QStringLiteral("60")});
         QVERIFY(holder.waitForStarted());
         // flock waits out our own momentary probes, then holds the lock.
         QTRY_COMPARE(SingleInstanceLock(lockPath).state(), SingleInstanceLock::State::HeldByOther);
@@ -239,10 +240,10 @@ private slots:
                 const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
                 const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
                 if (!setpriv.isEmpty() && !flock.isEmpty()) {
-                    holder.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                           QStringLiteral("--clear-groups"), flock,
-                                           QStringLiteral("-F"), lockPath, QStringLiteral("sleep"),
-                                           QStringLiteral("60")});
+                    holder.start(setpriv,
+                                 {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"), flock, QStringLiteral("-F"),
+                                  lockPath, QStringLiteral("sleep"), QStringLiteral("60")});
                     QVERIFY(holder.waitForStarted());
                     auto heldByThem = [&] {
                         const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
@@ -298,12 +299,14 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.path()));
         const QStringList defaults = SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app"));
         qunsetenv("XDG_RUNTIME_DIR");
-        const int withoutRuntime = SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app")).size();
+        const int withoutRuntime =
+            SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app")).size();
         if (!runtimeBefore.isEmpty())
             qputenv("XDG_RUNTIME_DIR", runtimeBefore);
         const QString uid = QString::number(::geteuid());
         QCOMPARE(defaults, (QStringList{scratch.path() + QStringLiteral("/lumivista.lock"),
-                                        QDir::tempPath() + QStringLiteral("/lumivista-%1/lumivista.lock").arg(uid),
+                                        QDir::tempPath() +
+                                            QStringLiteral("/lumivista-%1/lumivista.lock").arg(uid),
                                         QStringLiteral("/opt/app/.lumivista-%1.lock").arg(uid)}));
         QCOMPARE(withoutRuntime, 2);
     }
@@ -318,10 +321,13 @@ private slots:
         QTest::addColumn<int>("w");
         QTest::addColumn<int>("h");
         QTest::newRow("1920x1080") << 28800.0 << 16200.0 << 15.0 << 15.0 << 1344 << 950 << 87 << 37;
-        QTest::newRow("3840x2160") << 57600.0 << 32400.0 << 15.0 << 15.0 << 2688 << 1901 << 87 << 37;
-        QTest::newRow("5120x2880") << 76800.0 << 43200.0 << 15.0 << 15.0 << 3584 << 2534 << 87 << 37;
+        QTest::newRow("3840x2160")
+            << 57600.0 << 32400.0 << 15.0 << 15.0 << 2688 << 1901 << 87 << 37;
+        QTest::newRow("5120x2880")
+            << 76800.0 << 43200.0 << 15.0 << 15.0 << 3584 << 2534 << 87 << 37;
         // 120 dpi: 12 twips per pixel.
-        QTest::newRow("1920x1080@12") << 23040.0 << 12960.0 << 12.0 << 12.0 << 1344 << 950 << 109 << 46;
+        QTest::newRow("1920x1080@12")
+            << 23040.0 << 12960.0 << 12.0 << 12.0 << 1344 << 950 << 109 << 46;
         // Vertical divisor rounded first (12.5 -> 12, ties to even); horizontal used as it is.
         QTest::newRow("odd tpp") << 24000.0 << 13500.0 << 12.5 << 12.5 << 1344 << 990 << 104 << 46;
     }
@@ -355,7 +361,8 @@ private slots:
         CoreRig rig;
         rig.start();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(rig.form->pos(), QPoint(qRound(0.7 * screen.width()), int(std::lrint(0.88 * screen.height()))));
+        QCOMPARE(rig.form->pos(),
+                 QPoint(qRound(0.7 * screen.width()), int(std::lrint(0.88 * screen.height()))));
     }
 
     void twipsToPixelsKeepsThe16BitRule() {
@@ -485,7 +492,10 @@ private slots:
     void dragMovesTheWindowByHand() {
         CoreRig rig;
         int systemMoves = 0;
-        rig.env.systemMove = [&](QWindow*) { ++systemMoves; return false; };
+        rig.env.systemMove = [&](QWindow*) {
+            ++systemMoves;
+            return false;
+        };
         Form1& f = rig.start();
         QWindow* w = rig.window();
         const QPoint start = f.pos();
@@ -511,7 +521,10 @@ private slots:
     void dragHandsOverToTheWindowManager() {
         CoreRig rig;
         QWindow* moved = nullptr;
-        rig.env.systemMove = [&](QWindow* window) { moved = window; return true; };
+        rig.env.systemMove = [&](QWindow* window) {
+            moved = window;
+            return true;
+        };
         Form1& f = rig.start();
         const QPoint start = f.pos();
         QTest::mousePress(rig.window(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -552,7 +565,10 @@ private slots:
     void bothButtonsTogetherDoNothing() {
         CoreRig rig;
         int menus = 0, systemMoves = 0;
-        rig.env.systemMove = [&](QWindow*) { ++systemMoves; return false; };
+        rig.env.systemMove = [&](QWindow*) {
+            ++systemMoves;
+            return false;
+        };
         Form1& f = rig.start();
         f.hooks.popupMenu = [&](QPoint) { ++menus; };
         const QPoint start = f.pos();

@@ -1,11 +1,11 @@
 #include "desktop_session.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QRegularExpression>
-#include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <unistd.h>
@@ -77,11 +77,13 @@ bool DesktopSession::startDesktop() {
         return false;
     }
     m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-    if (!waitUntil([&] {
-            int code = -1;
-            x(QStringLiteral("xdpyinfo"), {}, &code);
-            return code == 0;
-        }, 10000)) {
+    if (!waitUntil(
+            [&] {
+                int code = -1;
+                x(QStringLiteral("xdpyinfo"), {}, &code);
+                return code == 0;
+            },
+            10000)) {
         m_error = QStringLiteral("Xvfb does not answer");
         return false;
     }
@@ -98,11 +100,13 @@ bool DesktopSession::startDesktop() {
     else
         m_wm->start(m_windowManager, {});
     if (!m_wm->waitForStarted(5000) ||
-        !waitUntil([&] {
-            return x(QStringLiteral("xprop"), {QStringLiteral("-root"),
-                                               QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains(QLatin1String("window id"));
-        }, 10000)) {
+        !waitUntil(
+            [&] {
+                return x(QStringLiteral("xprop"),
+                         {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                    .contains(QLatin1String("window id"));
+            },
+            10000)) {
         m_error = QStringLiteral("%1 does not start on %2 (X server %3): ")
                       .arg(m_windowManager, m_display,
                            m_xvfb->state() == QProcess::Running ? "running" : "gone") +
@@ -138,7 +142,8 @@ QProcess* DesktopSession::launch(const QString& runtimeDir) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+               runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
     env.insert(QStringLiteral("TMPDIR"), m_runtime.path()); // this session's own lock places
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
@@ -166,29 +171,35 @@ QString DesktopSession::x(const QString& program, const QStringList& args, int* 
 }
 
 QString DesktopSession::waitForWindow(const QString& title, int timeoutMs,
-                                     const QString& except) const {
+                                      const QString& except) const {
     QString found;
-    waitUntil([&] {
-        const QString ids = x(QStringLiteral("xdotool"),
-                              {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                               QStringLiteral("--name"),
-                               QStringLiteral("^") + QRegularExpression::escape(title) +
-                                   QStringLiteral("$")});
-        QStringList candidates = ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        candidates.removeAll(except);
-        found = candidates.value(0);
-        return !found.isEmpty();
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            const QString ids =
+                x(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                   QStringLiteral("--name"),
+                   QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("$")});
+            QStringList candidates = ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            candidates.removeAll(except);
+            found = candidates.value(0);
+            return !found.isEmpty();
+        },
+        timeoutMs);
     return found;
 }
 
 bool DesktopSession::waitForNoWindow(const QString& title, int timeoutMs) const {
-    return waitUntil([&] {
-        return x(QStringLiteral("xdotool"),
-                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                  QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("$")})
-            .isEmpty();
-    }, timeoutMs);
+    return waitUntil(
+        [&] {
+            return x(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                      QStringLiteral("--name"),
+                      QStringLiteral("^") + QRegularExpression::escape(title) +
+                          QStringLiteral("$")})
+                .isEmpty();
+        },
+        timeoutMs);
 }
 
 QString DesktopSession::waitForLogoWindow(qint64 pid, int timeoutMs) const {
@@ -197,13 +208,16 @@ QString DesktopSession::waitForLogoWindow(qint64 pid, int timeoutMs) const {
 
 QString DesktopSession::waitForWindowOf(qint64 pid, int timeoutMs) const {
     QString found;
-    waitUntil([&] {
-        found = x(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                              QStringLiteral("--pid"), QString::number(pid)})
-                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                    .value(0);
-        return !found.isEmpty();
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            found = x(QStringLiteral("xdotool"),
+                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                       QStringLiteral("--pid"), QString::number(pid)})
+                        .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                        .value(0);
+            return !found.isEmpty();
+        },
+        timeoutMs);
     return found;
 }
 
@@ -250,7 +264,8 @@ QString DesktopSession::property(const QString& window, const QString& name) con
 std::optional<QMargins> DesktopSession::frameExtents(const QString& window) const {
     const QStringList e =
         property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
-    if (e.size() != 4) return std::nullopt;
+    if (e.size() != 4)
+        return std::nullopt;
     // left, right, top, bottom
     return QMargins(e[0].trimmed().toInt(), e[2].trimmed().toInt(), e[1].trimmed().toInt(),
                     e[3].trimmed().toInt());
@@ -299,8 +314,8 @@ bool DesktopSession::switchToWorkspace(int n) const {
 }
 
 QStringList DesktopSession::netWmState(const QString& window) const {
-    const QString out = x(QStringLiteral("xprop"), {QStringLiteral("-id"), window,
-                                                    QStringLiteral("_NET_WM_STATE")});
+    const QString out = x(QStringLiteral("xprop"),
+                          {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")});
     QStringList states;
     for (const QString& part : out.section(QLatin1Char('='), 1).split(QLatin1Char(',')))
         if (!part.trimmed().isEmpty())
@@ -324,9 +339,9 @@ QStringList DesktopSession::programProcesses() const {
 }
 
 void DesktopSession::key(const QString& keys) const {
-    x(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
-                                             QStringLiteral("60")} +
-                                     keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    x(QStringLiteral("xdotool"),
+      QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
+          keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
 }
 
 void DesktopSession::type(const QString& text) const {
@@ -344,14 +359,30 @@ void DesktopSession::click(QPoint at, int button, int repeat) const {
 
 void DesktopSession::drag(QPoint from, QPoint to) const {
     const QPoint middle = (from + to) / 2;
-    x(QStringLiteral("xdotool"),
-      {QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
-       QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousedown"),
-       QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.2"),
-       QStringLiteral("mousemove"), QString::number(from.x() + 10), QString::number(from.y() - 10),
-       QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousemove"),
-       QString::number(middle.x()), QString::number(middle.y()), QStringLiteral("sleep"),
-       QStringLiteral("0.2"), QStringLiteral("mousemove"), QString::number(to.x()),
-       QString::number(to.y()), QStringLiteral("sleep"), QStringLiteral("0.3"),
-       QStringLiteral("mouseup"), QStringLiteral("1")});
+    x(QStringLiteral("xdotool"), {QStringLiteral("mousemove"),
+                                  QString::number(from.x()),
+                                  QString::number(from.y()),
+                                  QStringLiteral("sleep"),
+                                  QStringLiteral("0.2"),
+                                  QStringLiteral("mousedown"),
+                                  QStringLiteral("1"),
+                                  QStringLiteral("sleep"),
+                                  QStringLiteral("0.2"),
+                                  QStringLiteral("mousemove"),
+                                  QString::number(from.x() + 10),
+                                  QString::number(from.y() - 10),
+                                  QStringLiteral("sleep"),
+                                  QStringLiteral("0.2"),
+                                  QStringLiteral("mousemove"),
+                                  QString::number(middle.x()),
+                                  QString::number(middle.y()),
+                                  QStringLiteral("sleep"),
+                                  QStringLiteral("0.2"),
+                                  QStringLiteral("mousemove"),
+                                  QString::number(to.x()),
+                                  QString::number(to.y()),
+                                  QStringLiteral("sleep"),
+                                  QStringLiteral("0.3"),
+                                  QStringLiteral("mouseup"),
+                                  QStringLiteral("1")});
 }

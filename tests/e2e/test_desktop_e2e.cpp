@@ -31,8 +31,8 @@ public:
             while (QTcpSocket* socket = nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, socket, [socket] {
                     socket->readAll();
-                    const QByteArray body =
-                        "<html><head><title>Loopback test page</title></head><body>ok</body></html>";
+                    const QByteArray body = "<html><head><title>Loopback test "
+                                            "page</title></head><body>ok</body></html>";
                     socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                                   QByteArray::number(body.size()) +
                                   "\r\nConnection: close\r\n\r\n" + body);
@@ -219,8 +219,8 @@ private slots:
         QVERIFY2(sinceStart.elapsed() > 8500, qPrintable(QString::number(sinceStart.elapsed())));
         QElapsedTimer shown;
         shown.start();
-        QVERIFY(DesktopSession::waitUntil(
-            [&] { return r.desktop->geometry(r.logo).width() == 87; }, 6000));
+        QVERIFY(DesktopSession::waitUntil([&] { return r.desktop->geometry(r.logo).width() == 87; },
+                                          6000));
         // Ten display ticks of 300 ms, then the eleventh removes it.
         QVERIFY2(shown.elapsed() > 2500, qPrintable(QString::number(shown.elapsed())));
     }
@@ -238,10 +238,12 @@ private slots:
             QCOMPARE(r.desktop->netWmState(r.logo).contains(QStringLiteral("_NET_WM_STATE_ABOVE")),
                      !expectAbove);
             r.desktop->key(QStringLiteral("Return"));
-            QVERIFY(DesktopSession::waitUntil([&] {
-                return r.desktop->netWmState(r.logo).contains(
-                           QStringLiteral("_NET_WM_STATE_ABOVE")) == expectAbove;
-            }, 5000));
+            QVERIFY(DesktopSession::waitUntil(
+                [&] {
+                    return r.desktop->netWmState(r.logo).contains(
+                               QStringLiteral("_NET_WM_STATE_ABOVE")) == expectAbove;
+                },
+                5000));
         }
     }
 
@@ -301,7 +303,7 @@ private slots:
         QVERIFY(!window.isEmpty());
         QThread::msleep(300);
         r.desktop->key(QStringLiteral("ctrl+a"));
-        r.desktop->type(QStringLiteral("15")); // for "1. Edging", the first activity
+        r.desktop->type(QStringLiteral("15"));           // for "1. Edging", the first activity
         r.desktop->key(QStringLiteral("Tab Tab space")); // Reset, then OK
         QVERIFY(DesktopSession::waitUntil(
             [&] { return field(r.desktop->readSettings(), 1, 66) == 35; }, 5000));
@@ -324,25 +326,28 @@ private slots:
         r.desktop->click(aboutRect.topLeft() + QPoint(24 + 54, 304 + 20));
 
         QString viewer;
-        QVERIFY(DesktopSession::waitUntil([&] {
-            for (const QString& pid : r.desktop->programProcesses()) {
-                if (pid.toLongLong() == r.program->processId())
-                    continue;
-                const QStringList ids = r.desktop->x(QStringLiteral("xdotool"),
-                                                     {QStringLiteral("search"),
-                                                      QStringLiteral("--onlyvisible"),
-                                                      QStringLiteral("--pid"), pid})
-                                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-                // The top-level: the one with a title.
-                for (const QString& id : ids) {
-                    if (!r.desktop->title(id).isEmpty()) {
-                        viewer = id;
-                        return true;
+        QVERIFY(DesktopSession::waitUntil(
+            [&] {
+                for (const QString& pid : r.desktop->programProcesses()) {
+                    if (pid.toLongLong() == r.program->processId())
+                        continue;
+                    const QStringList ids =
+                        r.desktop
+                            ->x(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"), pid})
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+                    // The top-level: the one with a title.
+                    for (const QString& id : ids) {
+                        if (!r.desktop->title(id).isEmpty()) {
+                            viewer = id;
+                            return true;
+                        }
                     }
                 }
-            }
-            return false;
-        }, 30000));
+                return false;
+            },
+            30000));
 
         // Alt+A moves to the address box; Enter goes to exactly the typed address.
         QVERIFY2(r.desktop->activate(viewer),
@@ -354,10 +359,12 @@ private slots:
         r.desktop->type(page.url());
         QVERIFY(r.desktop->hasIcon(viewer));
         r.desktop->key(QStringLiteral("Return"));
-        QVERIFY(DesktopSession::waitUntil([&] {
-            QCoreApplication::processEvents();
-            return r.desktop->title(viewer) == QStringLiteral("Loopback test page");
-        }, 30000));
+        QVERIFY(DesktopSession::waitUntil(
+            [&] {
+                QCoreApplication::processEvents();
+                return r.desktop->title(viewer) == QStringLiteral("Loopback test page");
+            },
+            30000));
 
         openMenu(r);
         r.desktop->key(QStringLiteral("e"));
@@ -494,14 +501,16 @@ private slots:
         QVERIFY(DesktopSession::waitUntil(
             [&] {
                 for (const QString& pid : r.desktop->programProcesses()) {
-                    if (pid.toLongLong() == r.program->processId()) continue;
+                    if (pid.toLongLong() == r.program->processId())
+                        continue;
                     viewer = r.desktop
                                  ->x(QStringLiteral("xdotool"),
                                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                       QStringLiteral("--pid"), pid})
                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
                                  .value(0);
-                    if (!viewer.isEmpty()) return true;
+                    if (!viewer.isEmpty())
+                        return true;
                 }
                 return false;
             },

@@ -12,8 +12,8 @@
 
 class FakeBrowser : public BrowserComponent {
 public:
-    QStringList calls;                 // "Navigate:<text>", "GoBack", "Stop", ...
-    QHash<QString, QString> titles;    // address -> page title
+    QStringList calls;              // "Navigate:<text>", "GoBack", "Stop", ...
+    QHash<QString, QString> titles; // address -> page title
     QString homePage = QStringLiteral("http://component.home.test/");
     QString searchPage = QStringLiteral("http://component.search.test/");
     bool failNavigate = false;

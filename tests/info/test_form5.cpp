@@ -67,18 +67,21 @@ private slots:
         QCOMPARE(about->windowTitle(), QStringLiteral(" About Lumivista"));
         QCOMPARE(about->width(), Twips::ToPixelsX(4155));
         QCOMPARE(about->minimumSize(), about->maximumSize()); // fixed border
-        QVERIFY(!(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!(about->windowFlags() &
+                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QVERIFY(about->height() > about->cmdOK->geometry().bottom());
 
         QCOMPARE(about->Label1->text(), QStringLiteral("Lumivista, Version 3.5"));
         QCOMPARE(about->Label1->geometry(), Twips::ToPixelRect(960, 120, 2055, 255));
         QCOMPARE(about->lbl6->text(), QStringLiteral("Warning:"));
         QCOMPARE(about->lbl6->geometry(), Twips::ToPixelRect(240, 420, 795, 255));
-        QCOMPARE(about->Picture1->geometry(), QRect(Twips::ToPixelsX(390), Twips::ToPixelsY(2190), 215, 78));
+        QCOMPARE(about->Picture1->geometry(),
+                 QRect(Twips::ToPixelsX(390), Twips::ToPixelsY(2190), 215, 78));
         QCOMPARE(about->Label5->geometry(), Twips::ToPixelRect(360, 3420, 3285, 1035));
         QVERIFY(about->Label5->text().contains(Maker::Name));
         QVERIFY(about->Label5->text().contains(Maker::WebAddress));
-        QCOMPARE(about->cmd2->text(), QStringLiteral("Visit ") + Maker::WebAddress + QStringLiteral(" "));
+        QCOMPARE(about->cmd2->text(),
+                 QStringLiteral("Visit ") + Maker::WebAddress + QStringLiteral(" "));
         QCOMPARE(about->cmd2->geometry(), Twips::ToPixelRect(360, 4560, 1635, 615));
         QCOMPARE(about->cmdOK->text(), QStringLiteral("OK"));
         QCOMPARE(about->cmdOK->geometry(), Twips::ToPixelRect(2040, 4560, 1635, 615));

@@ -58,9 +58,7 @@ class TestFrmBrowser : public QObject {
         m_fake->finishLoad();
         m_clock->advance(5);
     }
-    QAction* button(const QString& key) {
-        return m_viewer->tbToolBar->findChild<QAction*>(key);
-    }
+    QAction* button(const QString& key) { return m_viewer->tbToolBar->findChild<QAction*>(key); }
 
 private slots:
     void init() {
@@ -143,7 +141,8 @@ private slots:
         loadViewer();
         const QString a = QStringLiteral("http://a.test/Page");
         const QString b = QStringLiteral("http://b.test/");
-        QCOMPARE(entries(m_viewer->cboAddress), QStringList{kStart}); // start page moved, not doubled
+        QCOMPARE(entries(m_viewer->cboAddress),
+                 QStringList{kStart}); // start page moved, not doubled
         reach(a, QStringLiteral("A"));
         reach(b);
         QCOMPARE(entries(m_viewer->cboAddress), (QStringList{b, a, kStart}));
@@ -257,7 +256,8 @@ private slots:
         m_viewer->resize(300, 200);
         const int cboHeight = m_viewer->cboAddress->height();
         QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(300 * 15 - 100));
-        QCOMPARE(brw->size(), QSize(Twips::ToPixelsX(300 * 15 - 100), Twips::ToPixelsY(200 * 15 - 1315)));
+        QCOMPARE(brw->size(),
+                 QSize(Twips::ToPixelsX(300 * 15 - 100), Twips::ToPixelsY(200 * 15 - 1315)));
         QCOMPARE(m_viewer->tbToolBar->width(), 300);
         QCOMPARE(m_viewer->picAddress->width(), 300);
 
@@ -269,13 +269,15 @@ private slots:
 
         // Too narrow as well: everything keeps its last size.
         m_viewer->resize(6, 60); // 90 x 900 twips
-        QCOMPARE(brw->size(), QSize(Twips::ToPixelsX(250 * 15 - 100), Twips::ToPixelsY(200 * 15 - 1315)));
+        QCOMPARE(brw->size(),
+                 QSize(Twips::ToPixelsX(250 * 15 - 100), Twips::ToPixelsY(200 * 15 - 1315)));
         QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(250 * 15 - 100));
         QCOMPARE(m_viewer->cboAddress->height(), cboHeight);
 
         // Exactly at the limits the sizes are zero, which is allowed.
         m_viewer->resize(Twips::ToPixelsX(100), Twips::ToPixelsY(1320));
-        QCOMPARE(m_viewer->cboAddress->width(), Twips::ToPixelsX(Twips::FromPixelsX(m_viewer->width()) - 100));
+        QCOMPARE(m_viewer->cboAddress->width(),
+                 Twips::ToPixelsX(Twips::FromPixelsX(m_viewer->width()) - 100));
         QVERIFY(brw->width() <= 1);
     }
 

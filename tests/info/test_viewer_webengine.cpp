@@ -35,7 +35,9 @@ public:
         m_server.listen(QHostAddress::LocalHost);
     }
     QString url(const char* path) const {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(path));
+        return QStringLiteral("http://127.0.0.1:%1%2")
+            .arg(m_server.serverPort())
+            .arg(QLatin1String(path));
     }
     quint16 port() const { return m_server.serverPort(); }
 
@@ -52,7 +54,8 @@ private:
         }
         const QByteArray reply = "HTTP/1.1 " + status +
                                  "\r\nContent-Type: text/html\r\nConnection: close\r\n"
-                                 "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+                                 "Content-Length: " +
+                                 QByteArray::number(body.size()) + "\r\n\r\n" + body;
         QPointer<QTcpSocket> guarded(socket);
         auto send = [guarded, reply] {
             if (guarded && guarded->state() == QAbstractSocket::ConnectedState) {
@@ -114,7 +117,8 @@ private slots:
     void realEngineDrivesTheViewer() {
         TestAppFolder folder;
         MessageBoxRecorder boxes;
-        auto component = std::make_unique<WebEngineComponent>(m_pages.url("/home"), m_pages.url("/search"));
+        auto component =
+            std::make_unique<WebEngineComponent>(m_pages.url("/home"), m_pages.url("/search"));
         frmBrowser viewer(std::move(component), m_timers, m_pages.url("/a"));
         QStringList captions;
         connect(&viewer, &QWidget::windowTitleChanged, this,
@@ -128,7 +132,8 @@ private slots:
         QCOMPARE(viewer.cboAddress->count(), 1);
 
         // Typed without a scheme: the engine reads it as an address bar does.
-        viewer.cboAddress->lineEdit()->setText(QStringLiteral("127.0.0.1:%1/b").arg(m_pages.port()));
+        viewer.cboAddress->lineEdit()->setText(
+            QStringLiteral("127.0.0.1:%1/b").arg(m_pages.port()));
         QTest::keyClick(viewer.cboAddress->lineEdit(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("b page"), 15000);
         QCOMPARE(viewer.cboAddress->itemText(0), m_pages.url("/b"));
@@ -205,7 +210,8 @@ private slots:
         const qint64 viewer = parent.readLine().trimmed().toLongLong();
         QVERIFY(viewer > 0);
         QByteArray output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += parent.readAllStandardOutput()).contains("shown"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT((output += parent.readAllStandardOutput()).contains("shown"),
+                                 30000);
         QVERIFY(alive(viewer));
         ::kill(pid_t(parent.processId()), SIGKILL);
         QVERIFY(parent.waitForFinished());

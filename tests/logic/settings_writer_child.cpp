@@ -8,8 +8,8 @@
 //   settings_writer_child FOLDER start-up removes what interrupted saves left; prints how many
 // Loops print one line per finished save, so the parent knows saves are under way.
 #include "core/module1.h"
-#include "settings/module1_settings.h"
 #include "platform/failure.h"
+#include "settings/module1_settings.h"
 #include "settings/settings_file.h"
 #include "settings_writer_contents.h"
 

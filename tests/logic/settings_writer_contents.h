@@ -10,10 +10,6 @@ inline ExerciseRecord record(int number, char fill, std::int16_t value) {
     r.setMessage(QString(60, QLatin1Char(fill)));
     return r;
 }
-inline ExerciseRecord recordA(int number) {
-    return record(number, 'a', 1110);
-}
-inline ExerciseRecord recordB(int number) {
-    return record(number, 'b', 2220);
-}
+inline ExerciseRecord recordA(int number) { return record(number, 'a', 1110); }
+inline ExerciseRecord recordB(int number) { return record(number, 'b', 2220); }
 } // namespace WriterContents

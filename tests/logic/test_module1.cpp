@@ -12,9 +12,9 @@ private slots:
 
     void everyVariableStartsEmpty() {
         TestAppFolder folder;
-        for (const auto* table : {&Module1::ExerciseFrequency, &Module1::ExerciseTiming,
-                                  &Module1::ExerciseTotalMinutes, &Module1::ExerciseLastMinutes,
-                                  &Module1::WaitTicks, &Module1::ShowTicks})
+        for (const auto* table :
+             {&Module1::ExerciseFrequency, &Module1::ExerciseTiming, &Module1::ExerciseTotalMinutes,
+              &Module1::ExerciseLastMinutes, &Module1::WaitTicks, &Module1::ShowTicks})
             for (auto v : *table)
                 QCOMPARE(int(v), 0);
         QVERIFY(!Module1::ResizeByUser);
@@ -63,7 +63,8 @@ private slots:
         TestAppFolder folder;
         Module1::ExerciseFrequency = {1, 0, 5, -1, 3, 32767, 1, 2, 1};
         Module1::ExerciseTiming = {1, 5, 0, 5, -3, 1, 32767, -32768, 1};
-        const bool expected[Module1::ExerciseCount] = {true, false, false, false, false, true, true, false, true};
+        const bool expected[Module1::ExerciseCount] = {true, false, false, false, false,
+                                                       true, true,  false, true};
         for (int i = 0; i < Module1::ExerciseCount; ++i)
             QCOMPARE(Module1::IsExerciseActive(i), expected[i]);
     }

@@ -83,9 +83,14 @@ private slots:
         QCOMPARE(boxes.last().style, MsgStyle::OkOnly);
         // Enter takes the default button: Yes, or No when the second button is the default.
         QCOMPARE(MsgBox(QStringLiteral("q"), MsgStyle::YesNo), MsgAnswer::Yes);
-        QCOMPARE(MsgBox(QStringLiteral("q"), MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2), MsgAnswer::No);
+        QCOMPARE(MsgBox(QStringLiteral("q"),
+                        MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2),
+                 MsgAnswer::No);
         boxes.queueAnswer(MsgAnswer::Yes);
-        QCOMPARE(MsgBox(QStringLiteral("q"), MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2, QStringLiteral("T")), MsgAnswer::Yes);
+        QCOMPARE(MsgBox(QStringLiteral("q"),
+                        MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2,
+                        QStringLiteral("T")),
+                 MsgAnswer::Yes);
         QCOMPARE(boxes.last().title, QStringLiteral("T"));
         QCOMPARE(boxes.count(), 4);
     }

@@ -58,8 +58,10 @@ int runWriterOnce(const QString& folder, const QStringList& environment,
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     child.setProcessEnvironment(env);
     child.start(QStringLiteral(WRITER_CHILD), {folder, QStringLiteral("once")});
-    if (!child.waitForFinished(30000)) return -1;
-    if (output) *output = child.readAllStandardOutput() + child.readAllStandardError();
+    if (!child.waitForFinished(30000))
+        return -1;
+    if (output)
+        *output = child.readAllStandardOutput() + child.readAllStandardError();
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 } // namespace
@@ -310,7 +312,8 @@ private slots:
         std::map<QByteArray, int> occurrence;
         int injected = 0;
         for (const QByteArray& kind : calls) {
-            if (kind.isEmpty()) continue;
+            if (kind.isEmpty())
+                continue;
             const int n = ++occurrence[kind];
             for (int error : {EIO, ENOSPC}) {
                 folder.writeSettings(usedFile());
@@ -332,7 +335,8 @@ private slots:
 
     void aFullFileSystemLeavesTheFileUntouched() {
         SmallFileSystem disk;
-        if (!disk.mounted()) QSKIP("mounting a small file system needs root");
+        if (!disk.mounted())
+            QSKIP("mounting a small file system needs root");
         TestAppFolder folder(disk.path());
         folder.writeSettings(usedFile());
         disk.fill();
@@ -406,7 +410,8 @@ private slots:
         QFETCH(int, ageSeconds);
         QFETCH(bool, otherOwner);
         QFETCH(bool, removed);
-        if (otherOwner && ::geteuid() != 0) QSKIP("giving a file to another user needs root");
+        if (otherOwner && ::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
         TestAppFolder folder;
         folder.writeSettings(usedFile());
         const QString path = folder.path() + QLatin1Char('/') + name;
@@ -422,7 +427,8 @@ private slots:
             file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
                              QFileDevice::FileModificationTime);
             file.close();
-            if (otherOwner) QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+            if (otherOwner)
+                QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
         }
         QCOMPARE(P::RemoveLeftoverTemporaryFiles(), removed ? 1 : 0);
         QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);

@@ -35,8 +35,8 @@ struct SettingsRig : CoreRig {
             if (command)
                 command();
         };
-        Form2::ConnectFloatingWindow(*form, {[this, run] { run(showAbout); },
-                                             [this, run] { run(showStatistics); }});
+        Form2::ConnectFloatingWindow(
+            *form, {[this, run] { run(showAbout); }, [this, run] { run(showStatistics); }});
         form->Form_Load();
         boxes.clear();
     }
@@ -46,7 +46,9 @@ struct SettingsRig : CoreRig {
         flushDeletes();
     }
 
-    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static void flushDeletes() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
     // What a double-click on the logo does, then the first activation of the window.
     Form2* openConfiguration() {
@@ -76,7 +78,7 @@ struct SettingsRig : CoreRig {
 inline QByteArray fullSettings(int timing = 10) {
     QByteArray bytes;
     for (int i = 0; i < Module1::ExerciseCount; ++i)
-        bytes += handRecord(i + 1, 100 + i, timing, "Message " + QByteArray::number(i), 50 + i,
-                            5 + i);
+        bytes +=
+            handRecord(i + 1, 100 + i, timing, "Message " + QByteArray::number(i), 50 + i, 5 + i);
     return bytes;
 }

@@ -3,9 +3,9 @@
 
 #include "settings_rig.h"
 
+#include "platform/twips.h"
 #include "settings/config_text_box.h"
 #include "settings/numeric_input.h"
-#include "platform/twips.h"
 #include "settings/settings_file.h"
 
 #include <QClipboard>
@@ -94,15 +94,16 @@ void TestForm2::builtInTextsAndTabOrder() {
     SettingsRig rig(fullSettings());
     Form2* form = Form2::Loaded();
     const char* frequencies = "010010000";
-    const char* messages[Module1::ExerciseCount] = {"Edge the contour of the monitor with your eyes",
-                               "Rub your hands, cross them and cover your eyes",
-                               "Blink delicately and normally very often",
-                               "Look as far away from your computer as possible",
-                               "Walk away from the computer as often as possible",
-                               "Inscribe the time spent learning each technique",
-                               "Breathe very deeply and relax",
-                               "Your eyes imitate the movement of the waves",
-                               "Look diagonally at square and rectangular shapes"};
+    const char* messages[Module1::ExerciseCount] = {
+        "Edge the contour of the monitor with your eyes",
+        "Rub your hands, cross them and cover your eyes",
+        "Blink delicately and normally very often",
+        "Look as far away from your computer as possible",
+        "Walk away from the computer as often as possible",
+        "Inscribe the time spent learning each technique",
+        "Breathe very deeply and relax",
+        "Your eyes imitate the movement of the waves",
+        "Look diagonally at square and rectangular shapes"};
     for (int i = 0; i < Module1::ExerciseCount; ++i) {
         QCOMPARE(form->Text2(i)->text(), QString(QChar(frequencies[i])));
         QCOMPARE(form->Text3(i)->text(), QString("10"));
@@ -184,8 +185,8 @@ void TestForm2::emptyAndMissingFile() {
     // The first record reads over the old short contents: its statistics are what was there.
     QByteArray first = QByteArray(length, '\x07').leftJustified(70, '\0');
     const ExerciseRecord old = ExerciseRecord::fromBytes(first);
-    QCOMPARE(bytes.left(70), handRecord(1, 0, 0, QByteArray(10, ' '), old.TotalMinutes,
-                                        old.LastMinutes));
+    QCOMPARE(bytes.left(70),
+             handRecord(1, 0, 0, QByteArray(10, ' '), old.TotalMinutes, old.LastMinutes));
     for (int i = 1; i < Module1::ExerciseCount; ++i) {
         const ExerciseRecord r = ExerciseRecord::fromBytes(bytes.mid(70 * i, 70));
         QCOMPARE(int(r.Number), i + 1);
@@ -400,8 +401,9 @@ void TestForm2::okWhenFileCannotBeWritten() {
     form->Text4(8)->setText("Edited");
     form->Command1_Click();
     QCOMPARE(rig.boxes.count(), 1);
-    QVERIFY2(rig.boxes.last().text.contains(fullDisk ? "No space left on device" : "Is a directory"),
-             qPrintable(rig.boxes.last().text));
+    QVERIFY2(
+        rig.boxes.last().text.contains(fullDisk ? "No space left on device" : "Is a directory"),
+        qPrintable(rig.boxes.last().text));
     QCOMPARE(Form2::Loaded(), form);
     QCOMPARE(form->Text2(0)->text(), QString("3"));
     QCOMPARE(form->Text4(8)->text(), QString("Edited"));
@@ -458,8 +460,8 @@ void TestForm2::cancelEndsDisplaysAndRestartsCycle() {
 }
 
 void TestForm2::cancelLetsADueExerciseWaitingPast16BitsShow() {
-    SettingsRig rig(CoreRig::settingsBytes(
-        {{0, {2, 30000}}, {1, {2, 30000}}, {2, {2, 30000}}, {3, {1, 5}}}));
+    SettingsRig rig(
+        CoreRig::settingsBytes({{0, {2, 30000}}, {1, {2, 30000}}, {2, {2, 30000}}, {3, {1, 5}}}));
     Form1& f = *rig.form;
     rig.clock.advanceTo(20000);
     QVERIFY(!f.Timer2(3).isEnabled());
@@ -541,17 +543,26 @@ void TestForm2::valueCheck_data() {
     QTest::addColumn<bool>("refused");
     for (bool timing : {false, true}) {
         const char* box = timing ? "Timing" : "Frequency";
-        QTest::addRow("%s typed 32767", box) << timing << false << "32767" << "32767" << false;
-        QTest::addRow("%s typed 32768", box) << timing << false << "32768" << "" << true;
-        QTest::addRow("%s typed 0000032767", box)
-            << timing << false << "0000032767" << "0000032767" << false;
-        QTest::addRow("%s typed 40000", box) << timing << false << "40000" << "" << true;
-        QTest::addRow("%s pasted 32767", box) << timing << true << "32767" << "32767" << false;
-        QTest::addRow("%s pasted 32768", box) << timing << true << "32768" << "" << true;
-        QTest::addRow("%s pasted 1E5", box) << timing << true << "1E5" << "" << true;
-        QTest::addRow("%s pasted letters", box) << timing << true << "abc" << "abc" << false;
-        QTest::addRow("%s pasted 40000", box) << timing << true << "40000" << "" << true;
-        QTest::addRow("%s pasted -40000", box) << timing << true << "-40000" << "-40000" << false;
+        QTest::addRow("%s typed 32767", box) << timing << false << "32767"
+                                             << "32767" << false;
+        QTest::addRow("%s typed 32768", box) << timing << false << "32768"
+                                             << "" << true;
+        QTest::addRow("%s typed 0000032767", box) << timing << false << "0000032767"
+                                                  << "0000032767" << false;
+        QTest::addRow("%s typed 40000", box) << timing << false << "40000"
+                                             << "" << true;
+        QTest::addRow("%s pasted 32767", box) << timing << true << "32767"
+                                              << "32767" << false;
+        QTest::addRow("%s pasted 32768", box) << timing << true << "32768"
+                                              << "" << true;
+        QTest::addRow("%s pasted 1E5", box) << timing << true << "1E5"
+                                            << "" << true;
+        QTest::addRow("%s pasted letters", box) << timing << true << "abc"
+                                                << "abc" << false;
+        QTest::addRow("%s pasted 40000", box) << timing << true << "40000"
+                                              << "" << true;
+        QTest::addRow("%s pasted -40000", box) << timing << true << "-40000"
+                                               << "-40000" << false;
     }
 }
 

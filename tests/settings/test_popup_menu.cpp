@@ -88,7 +88,8 @@ void TestPopupMenu::rightButtonPopsUpAtMouse() {
     const QPoint mouse = logo->mapToGlobal(QPoint(12, 8));
     QCOMPARE(menu->x(), mouse.x());
     QVERIFY(menu->y() <= mouse.y() && menu->y() > mouse.y() - menu->height());
-    QVERIFY(menu->y() == mouse.y() || menu->geometry().bottom() == menu->screen()->geometry().bottom());
+    QVERIFY(menu->y() == mouse.y() ||
+            menu->geometry().bottom() == menu->screen()->geometry().bottom());
     menu->hide();
 
     // A right button pressed while the left one is held does nothing.
@@ -231,9 +232,11 @@ void TestPopupMenu::exitNoThenYes() {
     Form2* form = Form2::Loaded();
     form->MNU_Desactiver_Click(); // no answer queued: Enter takes the default button
     QCOMPARE(rig.boxes.count(), 1);
-    QCOMPARE(rig.boxes.last().text, QString(" Are you sure you want to exit the Lumivista program?"));
+    QCOMPARE(rig.boxes.last().text,
+             QString(" Are you sure you want to exit the Lumivista program?"));
     QCOMPARE(rig.boxes.last().title, QString("Lumivista"));
-    QCOMPARE(rig.boxes.last().style, MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
+    QCOMPARE(rig.boxes.last().style,
+             MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2);
     QVERIFY(!rig.programEnded);
     QVERIFY(rig.form->isVisible());
     rig.clock.advance(10000); // the cycle goes on
@@ -320,7 +323,8 @@ void TestPopupMenu::accessKeys() {
         ran += "configuration";
     if (!rig.boxes.shown().isEmpty() && rig.boxes.last().text == kFront)
         ran += "backfront";
-    if (!rig.boxes.shown().isEmpty() && rig.boxes.last().style == (MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2))
+    if (!rig.boxes.shown().isEmpty() &&
+        rig.boxes.last().style == (MsgStyle::YesNo | MsgStyle::Critical | MsgStyle::DefaultButton2))
         ran += "exit";
     QCOMPARE(ran, command);
 }

@@ -1,6 +1,6 @@
 #include "core/module1.h"
-#include "settings/module1_settings.h"
 #include "platform/twips.h"
+#include "settings/module1_settings.h"
 #include "settings/settings_file.h"
 #include "statistics/form4.h"
 #include "statistics/statistics_entry.h"
@@ -167,7 +167,8 @@ private slots:
         }
         QCOMPARE(Form4::headerText().size(), 73);
         QCOMPARE(Form4::headerText(),
-                 QStringLiteral(" You have practiced:                 Today                         In All"));
+                 QStringLiteral(
+                     " You have practiced:                 Today                         In All"));
         QCOMPARE(f->cmbActivite->toolTip(), QStringLiteral("Choose an action"));
         QCOMPARE(f->txtMinPasses->toolTip(), QStringLiteral("Insert minutes"));
         QVERIFY(f->cmbActivite->isEditable());
@@ -231,7 +232,8 @@ private slots:
         Form4* f = open();
         QCOMPARE(m_boxes->count(), 0);
         QVERIFY(f->isVisible());
-        QCOMPARE(column(f->lblTot), QStringList({"12", "0", "7", "1234", "-5", "30", "0", "99", "10"}));
+        QCOMPARE(column(f->lblTot),
+                 QStringList({"12", "0", "7", "1234", "-5", "30", "0", "99", "10"}));
         QCOMPARE(column(f->lblJour), QStringList(Module1::ExerciseCount, QStringLiteral("0")));
         for (int i = 0; i < Module1::ExerciseCount; ++i) {
             QCOMPARE(int(ExerciseTotalMinutes[i]), kTotals[i]);
@@ -253,9 +255,9 @@ private slots:
         const QByteArray file = m_folder->readSettings();
         QCOMPARE(file.size(), 140);
         QCOMPARE(recordIn(file, 1), QByteArray(70, '\0'));
-        QCOMPARE(recordIn(file, 2).toHex(),
-                 (QByteArray::fromHex("0200") + QByteArray(64, '\0') +
-                  QByteArray::fromHex("06000600")).toHex());
+        QCOMPARE(recordIn(file, 2).toHex(), (QByteArray::fromHex("0200") + QByteArray(64, '\0') +
+                                             QByteArray::fromHex("06000600"))
+                                                .toHex());
     }
 
     void entryForBlinkingRewritesRecordThree() {
@@ -606,8 +608,7 @@ private slots:
             if (i == 7)
                 total = 0;
             QCOMPARE(recordIn(file, i + 1).toHex(),
-                     handRecord(i + 1, 2, 3 + i, "Message " + QByteArray::number(i), total,
-                                last)
+                     handRecord(i + 1, 2, 3 + i, "Message " + QByteArray::number(i), total, last)
                          .toHex());
         }
     }

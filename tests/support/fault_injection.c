@@ -19,12 +19,8 @@ static unsigned char tracked[MaxFd];
 static char faultKind[16];
 static int faultAt, faultErrno, seen, parsed;
 
-static int onOurFile(const char* path) {
-    return path && strstr(path, "LOGO2.DAT") != NULL;
-}
-static int isTracked(int fd) {
-    return fd >= 0 && fd < MaxFd && tracked[fd];
-}
+static int onOurFile(const char* path) { return path && strstr(path, "LOGO2.DAT") != NULL; }
+static int isTracked(int fd) { return fd >= 0 && fd < MaxFd && tracked[fd]; }
 
 // Logs the call and says whether it is the one to fail.
 static int shouldFail(const char* kind) {
@@ -49,22 +45,27 @@ static int shouldFail(const char* kind) {
         if (fault && sscanf(fault, "%15[a-z]:%d:%d", faultKind, &faultAt, &faultErrno) != 3)
             faultKind[0] = 0;
     }
-    if (faultKind[0] == 0 || strcmp(kind, faultKind) != 0) return 0;
-    if (++seen != faultAt) return 0;
+    if (faultKind[0] == 0 || strcmp(kind, faultKind) != 0)
+        return 0;
+    if (++seen != faultAt)
+        return 0;
     errno = faultErrno;
     return 1;
 }
 
 #define REAL(name)                                                                                 \
     static __typeof__(&name) real_##name;                                                          \
-    if (!real_##name) real_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name)
+    if (!real_##name)                                                                              \
+    real_##name = (__typeof__(&name))dlsym(RTLD_NEXT, #name)
 
 static int openCommon(const char* which, const char* path, int flags, mode_t mode) {
     typedef int (*OpenFn)(const char*, int, ...);
     OpenFn real = (OpenFn)dlsym(RTLD_NEXT, which);
-    if (onOurFile(path) && shouldFail("open")) return -1;
+    if (onOurFile(path) && shouldFail("open"))
+        return -1;
     int fd = real(path, flags, mode);
-    if (fd >= 0 && fd < MaxFd) tracked[fd] = (unsigned char)onOurFile(path);
+    if (fd >= 0 && fd < MaxFd)
+        tracked[fd] = (unsigned char)onOurFile(path);
     return fd;
 }
 
@@ -87,7 +88,8 @@ int open64(const char* path, int flags, ...) {
 #define FD_CALL(ret, name, kind, params, args)                                                     \
     ret name params {                                                                              \
         REAL(name);                                                                                \
-        if (isTracked(fd) && shouldFail(kind)) return -1;                                          \
+        if (isTracked(fd) && shouldFail(kind))                                                     \
+            return -1;                                                                             \
         return real_##name args;                                                                   \
     }
 
@@ -104,7 +106,8 @@ FD_CALL(int, fchmod, "fchmod", (int fd, mode_t mode), (fd, mode))
 int close(int fd) {
     REAL(close);
     const int ours = isTracked(fd);
-    if (ours) tracked[fd] = 0;
+    if (ours)
+        tracked[fd] = 0;
     if (ours && shouldFail("close")) {
         real_close(fd); // a failed close still releases the descriptor
         errno = faultErrno;
@@ -115,18 +118,21 @@ int close(int fd) {
 
 int rename(const char* from, const char* to) {
     REAL(rename);
-    if ((onOurFile(from) || onOurFile(to)) && shouldFail("rename")) return -1;
+    if ((onOurFile(from) || onOurFile(to)) && shouldFail("rename"))
+        return -1;
     return real_rename(from, to);
 }
 
 int unlink(const char* path) {
     REAL(unlink);
-    if (onOurFile(path) && shouldFail("unlink")) return -1;
+    if (onOurFile(path) && shouldFail("unlink"))
+        return -1;
     return real_unlink(path);
 }
 
 int stat(const char* path, struct stat* info) {
     REAL(stat);
-    if (onOurFile(path) && shouldFail("stat")) return -1;
+    if (onOurFile(path) && shouldFail("stat"))
+        return -1;
     return real_stat(path, info);
 }

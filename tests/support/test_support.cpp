@@ -27,9 +27,7 @@ TestAppFolder::~TestAppFolder() {
     Module1::ResetFileState();
 }
 
-QString TestAppFolder::settingsPath() const {
-    return m_dir.path() + QStringLiteral("/LOGO2.DAT");
-}
+QString TestAppFolder::settingsPath() const { return m_dir.path() + QStringLiteral("/LOGO2.DAT"); }
 
 void TestAppFolder::writeSettings(const QByteArray& bytes) const {
     QFile file(settingsPath());
@@ -42,12 +40,11 @@ QByteArray TestAppFolder::readSettings() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool TestAppFolder::settingsExists() const {
-    return QFile::exists(settingsPath());
-}
+bool TestAppFolder::settingsExists() const { return QFile::exists(settingsPath()); }
 
 SmallFileSystem::SmallFileSystem() {
-    if (::geteuid() != 0) return;
+    if (::geteuid() != 0)
+        return;
     m_mounted = ::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", 0,
                         "size=256k,mode=0755") == 0;
 }
@@ -55,7 +52,8 @@ SmallFileSystem::SmallFileSystem() {
 SmallFileSystem::~SmallFileSystem() {
     for (const QString& bind : m_binds)
         ::umount2(QFile::encodeName(bind).constData(), MNT_DETACH);
-    if (m_mounted) ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
+    if (m_mounted)
+        ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
 }
 
 void SmallFileSystem::fill() const {
@@ -70,9 +68,7 @@ void SmallFileSystem::fill() const {
     }
 }
 
-void SmallFileSystem::release() const {
-    QFile::remove(path() + QStringLiteral("/filler"));
-}
+void SmallFileSystem::release() const { QFile::remove(path() + QStringLiteral("/filler")); }
 
 bool SmallFileSystem::makeReadOnlyWithWritable(const QString& file) {
     // A read-only bind of the folder over itself (files already open there stay writable
@@ -83,8 +79,8 @@ bool SmallFileSystem::makeReadOnlyWithWritable(const QString& file) {
         ::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr) != 0)
         return false;
     m_binds.prepend(QString::fromLocal8Bit(folder));
-    if (::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                nullptr) != 0 ||
+    if (::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+            0 ||
         ::mount(QFile::encodeName(outside).constData(), QFile::encodeName(file).constData(),
                 nullptr, MS_BIND, nullptr) != 0)
         return false;
@@ -110,16 +106,15 @@ MessageBoxRecorder::MessageBoxRecorder() {
             m_actions.pop_front();
             action();
         }
-        if (m_answers.empty()) return defaultAnswer(request.style);
+        if (m_answers.empty())
+            return defaultAnswer(request.style);
         const int answer = m_answers.front();
         m_answers.pop_front();
         return answer;
     });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() {
-    setMessageBoxPresenter(std::move(m_previous));
-}
+MessageBoxRecorder::~MessageBoxRecorder() { setMessageBoxPresenter(std::move(m_previous)); }
 
 QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message, int total,
                       int last) {

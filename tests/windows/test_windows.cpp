@@ -41,17 +41,23 @@ class TestWindows : public QObject {
 
     // The window of a row, opened as the program opens it.
     QWidget* window(const QString& name) {
-        if (name == "logo") return m_rig->form.get();
-        if (name == "configuration") return m_rig->openConfiguration();
-        if (name == "statistics") return ShowStatisticsWindow(), StatisticsWindow();
-        if (name == "about") return ShowAboutWindow(), Form5::instance();
-        if (!m_viewer) m_viewer = new frmBrowser(std::make_unique<FakeBrowser>(), m_rig->clock);
+        if (name == "logo")
+            return m_rig->form.get();
+        if (name == "configuration")
+            return m_rig->openConfiguration();
+        if (name == "statistics")
+            return ShowStatisticsWindow(), StatisticsWindow();
+        if (name == "about")
+            return ShowAboutWindow(), Form5::instance();
+        if (!m_viewer)
+            m_viewer = new frmBrowser(std::make_unique<FakeBrowser>(), m_rig->clock);
         return m_viewer;
     }
 
     static void addWindowRows(bool withLogo) {
         QTest::addColumn<QString>("name");
-        if (withLogo) QTest::newRow("logo") << QStringLiteral("logo");
+        if (withLogo)
+            QTest::newRow("logo") << QStringLiteral("logo");
         for (const char* name : {"configuration", "statistics", "about", "viewer"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
@@ -86,7 +92,8 @@ private slots:
         int measured = 0;
         for (QWidget* control : controlsOf(w)) {
             // The viewer's address box follows the window's width; only its label is fixed.
-            if (name == "viewer" && !qobject_cast<QLabel*>(control)) continue;
+            if (name == "viewer" && !qobject_cast<QLabel*>(control))
+                continue;
             measured += !control->property("text").toString().isEmpty();
             QVERIFY2(DialogFont::TextFits(control, control->font()),
                      qPrintable(QStringLiteral("\"%1\" does not fit its %2 at %3,%4")
@@ -167,7 +174,8 @@ private slots:
         QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
         QAccessibleInterface* found = nullptr;
         for (int i = 0; i < app->childCount(); ++i)
-            if (app->child(i)->object() == menu) found = app->child(i);
+            if (app->child(i)->object() == menu)
+                found = app->child(i);
         QVERIFY2(found, "the open menu cannot be reached from the application");
         QCOMPARE(found->role(), QAccessible::PopupMenu);
         QCOMPARE(found->text(QAccessible::Name), QStringLiteral("Options"));

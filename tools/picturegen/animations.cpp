@@ -9,12 +9,12 @@
 
 namespace pg {
 
-std::vector<QRgb> ink::all()
-{
-    return {paper, white, black, outline, iris, irisDark, skin, skinShade, skinLine, hair, red,
-            darkRed, orange, yellow, green, darkGreen, grass, sky, skyPale, mountain, mountainFar,
-            screen, bezel, steel, key, lcd, lcdInk, lung, lungDark, water, waterPale, navy, cyan,
-            teal};
+std::vector<QRgb> ink::all() {
+    return {paper,     white,     black,     outline, iris,    irisDark, skin,
+            skinShade, skinLine,  hair,      red,     darkRed, orange,   yellow,
+            green,     darkGreen, grass,     sky,     skyPale, mountain, mountainFar,
+            screen,    bezel,     steel,     key,     lcd,     lcdInk,   lung,
+            lungDark,  water,     waterPale, navy,    cyan,    teal};
 }
 
 namespace {
@@ -22,8 +22,7 @@ namespace {
 QColor c(QRgb rgb) { return QColor::fromRgba(rgb); }
 QPen pen(QRgb rgb, double w) { return QPen(c(rgb), w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
 
-QPointF unit(QPointF v)
-{
+QPointF unit(QPointF v) {
     const double len = std::hypot(v.x(), v.y());
     return len < 1e-9 ? QPointF() : v / len;
 }
@@ -34,22 +33,23 @@ QPointF lookAt(QPointF eye, QPointF target) { return unit(target - eye); }
 double wave01(int f, int n) { return 0.5 - 0.5 * std::cos(2 * M_PI * f / n); }
 
 // ---- 0: eyes run round the edge of the monitor ----
-QPointF rectPath(const QRectF &r, double t)
-{
+QPointF rectPath(const QRectF& r, double t) {
     t -= std::floor(t);
     const double w = r.width(), h = r.height();
     double d = t * 2 * (w + h);
-    if (d < w) return {r.left() + d, r.top()};
+    if (d < w)
+        return {r.left() + d, r.top()};
     d -= w;
-    if (d < h) return {r.right(), r.top() + d};
+    if (d < h)
+        return {r.right(), r.top() + d};
     d -= h;
-    if (d < w) return {r.right() - d, r.bottom()};
+    if (d < w)
+        return {r.right() - d, r.bottom()};
     d -= w;
     return {r.left(), r.bottom() - d};
 }
 
-void drawEdging(QPainter &p, int f)
-{
+void drawEdging(QPainter& p, int f) {
     const int n = 16;
     p.setPen(pen(ink::outline, 1));
     p.setBrush(c(ink::bezel));
@@ -78,8 +78,7 @@ void drawEdging(QPainter &p, int f)
 }
 
 // ---- 1: cupped palms over the eyes ----
-void drawHand(QPainter &p, QPointF at, double angle, bool mirror)
-{
+void drawHand(QPainter& p, QPointF at, double angle, bool mirror) {
     p.save();
     p.translate(at);
     p.rotate(angle);
@@ -106,8 +105,7 @@ void drawHand(QPainter &p, QPointF at, double angle, bool mirror)
     p.restore();
 }
 
-void drawFace(QPainter &p, double eyesOpen)
-{
+void drawFace(QPainter& p, double eyesOpen) {
     p.setPen(Qt::NoPen);
     p.setBrush(c(ink::water));
     p.drawRoundedRect(QRectF(3, 28, 27, 10), 5, 5); // shoulders
@@ -130,8 +128,7 @@ void drawFace(QPainter &p, double eyesOpen)
     p.drawArc(QRectF(13.5, 18.5, 6, 3.5), 200 * 16, 140 * 16);
 }
 
-void drawPalming(QPainter &p, int f)
-{
+void drawPalming(QPainter& p, int f) {
     static const double cover[12] = {0, 0.3, 0.65, 1, 1, 1, 1, 1, 1, 1, 0.65, 0.3};
     const double k = cover[f];
     drawFace(p, 1.0);
@@ -141,8 +138,7 @@ void drawPalming(QPainter &p, int f)
 }
 
 // ---- 2: blinking ----
-void drawBlink(QPainter &p, int f)
-{
+void drawBlink(QPainter& p, int f) {
     static const double open[12] = {1, 1, 1, 1, 0.5, 0.05, 0.05, 0.5, 1, 1, 0.5, 0.05};
     p.setPen(pen(ink::hair, 1.6));
     p.setBrush(Qt::NoBrush);
@@ -157,8 +153,7 @@ void drawBlink(QPainter &p, int f)
 }
 
 // ---- 3: looking far away ----
-void drawFarAway(QPainter &p, int f)
-{
+void drawFarAway(QPainter& p, int f) {
     const int n = 10;
     QPainterPath frame;
     frame.addRoundedRect(QRectF(0.5, 0.5, 32, 32), 3, 3);
@@ -198,8 +193,7 @@ void drawFarAway(QPainter &p, int f)
 }
 
 // ---- 4: walking ----
-void drawWalk(QPainter &p, int f)
-{
+void drawWalk(QPainter& p, int f) {
     const int n = 8;
     const double phi = 2 * M_PI * f / n;
     // ground marks slide back so the walker seems to move on
@@ -211,7 +205,9 @@ void drawWalk(QPainter &p, int f)
         p.drawLine(QPointF(x, 32.4), QPointF(x + 2.5, 32.4));
     }
 
-    struct Leg { QPointF knee, foot, toe; };
+    struct Leg {
+        QPointF knee, foot, toe;
+    };
     const QPointF hip(16.5, 0);
     auto leg = [&](double ph) {
         const double thigh = qDegreesToRadians(32 * std::sin(ph));
@@ -229,13 +225,14 @@ void drawWalk(QPainter &p, int f)
     const QPointF off(0, dy);
     const QPointF shoulder = QPointF(17.4, dy - 8.6); // leaning a little into the walk
 
-    auto drawLimbs = [&](const Leg &l, double armPh, QRgb col) {
+    auto drawLimbs = [&](const Leg& l, double armPh, QRgb col) {
         p.setPen(pen(col, 2.4));
         p.drawPolyline(QPolygonF({hip + off, l.knee + off, l.foot + off, l.toe + off}));
         const double a = qDegreesToRadians(-36 * std::sin(armPh));
         const QPointF elbow = shoulder + QPointF(std::sin(a), std::cos(a)) * 4.3;
         const double fa = a + qDegreesToRadians(22);
-        p.drawPolyline(QPolygonF({shoulder, elbow, elbow + QPointF(std::sin(fa), std::cos(fa)) * 3.9}));
+        p.drawPolyline(
+            QPolygonF({shoulder, elbow, elbow + QPointF(std::sin(fa), std::cos(fa)) * 3.9}));
     };
     drawLimbs(far, phi + M_PI, ink::steel);
     p.setPen(pen(ink::navy, 3));
@@ -248,16 +245,16 @@ void drawWalk(QPainter &p, int f)
 
 // ---- 5: mental arithmetic on a calculator ----
 // 3x5 pixel glyphs, like a cheap LCD.
-void drawGlyph(QPainter &p, char ch, int x, int y)
-{
-    static const struct { char ch; const char *rows[5]; } font[] = {
-        {'2', {"###", "..#", "###", "#..", "###"}},
-        {'3', {"###", "..#", "###", "..#", "###"}},
-        {'5', {"###", "#..", "###", "..#", "###"}},
-        {'+', {"...", ".#.", "###", ".#.", "..."}},
+void drawGlyph(QPainter& p, char ch, int x, int y) {
+    static const struct {
+        char ch;
+        const char* rows[5];
+    } font[] = {
+        {'2', {"###", "..#", "###", "#..", "###"}}, {'3', {"###", "..#", "###", "..#", "###"}},
+        {'5', {"###", "#..", "###", "..#", "###"}}, {'+', {"...", ".#.", "###", ".#.", "..."}},
         {'=', {"...", "###", "...", "###", "..."}},
     };
-    for (const auto &g : font) {
+    for (const auto& g : font) {
         if (g.ch != ch)
             continue;
         for (int r = 0; r < 5; ++r)
@@ -267,10 +264,9 @@ void drawGlyph(QPainter &p, char ch, int x, int y)
     }
 }
 
-void drawCalculator(QPainter &p, int f)
-{
-    static const char *const text[10] = {"", "2", "2+", "2+3", "2+3=", "2+3=5", "2+3=5", "2+3=5",
-                                          "2+3=5", "2+3=5"};
+void drawCalculator(QPainter& p, int f) {
+    static const char* const text[10] = {
+        "", "2", "2+", "2+3", "2+3=", "2+3=5", "2+3=5", "2+3=5", "2+3=5", "2+3=5"};
     static const char keys[4][5] = {"789/", "456*", "123-", "0.=+"};
     const QString shown = QString::fromLatin1(text[f]);
     const char pressed = (f >= 1 && f <= 4) ? text[f][f - 1] : (f == 5 ? '=' : 0);
@@ -297,8 +293,7 @@ void drawCalculator(QPainter &p, int f)
 }
 
 // ---- 6: breathing ----
-void drawBreathing(QPainter &p, int f)
-{
+void drawBreathing(QPainter& p, int f) {
     const int n = 12;
     const double s = 0.8 + 0.2 * wave01(f, n);
     const bool inhale = f < n / 2;
@@ -343,8 +338,7 @@ void drawBreathing(QPainter &p, int f)
 // ---- 7: following a wave ----
 double waveY(double x) { return 23 + 3.6 * std::sin(2 * M_PI * (x - 1) / 14.5); }
 
-void drawWave(QPainter &p, int f)
-{
+void drawWave(QPainter& p, int f) {
     const int n = 16;
     QPainterPath sea;
     sea.moveTo(0, 33);
@@ -370,8 +364,7 @@ void drawWave(QPainter &p, int f)
 }
 
 // ---- 8: tracing an X ----
-void drawX(QPainter &p, int f)
-{
+void drawX(QPainter& p, int f) {
     const QPointF a1(5, 5), b1(28, 28), a2(28, 5), b2(5, 28);
     p.setPen(QPen(c(ink::mountainFar), 1, Qt::DashLine, Qt::FlatCap));
     p.drawLine(a1, b1);
@@ -407,15 +400,13 @@ void drawX(QPainter &p, int f)
 
 } // namespace
 
-void drawBall(QPainter &p, QPointF centre, double r, QRgb fill, QRgb line)
-{
+void drawBall(QPainter& p, QPointF centre, double r, QRgb fill, QRgb line) {
     p.setPen(pen(line, std::max(0.6, r * 0.3)));
     p.setBrush(c(fill));
     p.drawEllipse(centre, r, r);
 }
 
-void drawEye(QPainter &p, QPointF ce, double w, double h, QPointF look, double open, QRgb lid)
-{
+void drawEye(QPainter& p, QPointF ce, double w, double h, QPointF look, double open, QRgb lid) {
     const double lw = std::max(0.8, w / 11.0);
     QPainterPath eye;
     eye.moveTo(ce.x() - w / 2, ce.y());
@@ -469,8 +460,7 @@ void drawEye(QPainter &p, QPointF ce, double w, double h, QPointF look, double o
     }
 }
 
-QImage renderFrame(const Animation &a, int frame, int size, bool opaque)
-{
+QImage renderFrame(const Animation& a, int frame, int size, bool opaque) {
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(opaque ? QColor::fromRgba(ink::paper) : QColor(Qt::transparent));
     QPainter p(&img);
@@ -481,14 +471,12 @@ QImage renderFrame(const Animation &a, int frame, int size, bool opaque)
     return img;
 }
 
-QImage drawExercisePicture(int index, int size)
-{
-    const Animation &a = animations().at(size_t(index));
+QImage drawExercisePicture(int index, int size) {
+    const Animation& a = animations().at(size_t(index));
     return renderFrame(a, a.stillFrame, size, false);
 }
 
-const std::vector<Animation> &animations()
-{
+const std::vector<Animation>& animations() {
     auto even = [](int ms) { return [ms](int) { return ms; }; };
     static const std::vector<Animation> list = {
         {"Piment", 16, drawEdging, even(120), 3},

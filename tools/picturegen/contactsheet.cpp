@@ -12,8 +12,7 @@ namespace {
 
 constexpr int kSheetWidth = 1760;
 
-std::vector<QImage> readFrames(const QString &path)
-{
+std::vector<QImage> readFrames(const QString& path) {
     std::vector<QImage> frames;
     QImageReader r(path);
     QImage img;
@@ -22,23 +21,20 @@ std::vector<QImage> readFrames(const QString &path)
     return frames;
 }
 
-QImage enlarge(const QImage &img, int k)
-{
+QImage enlarge(const QImage& img, int k) {
     return img.scaled(img.size() * k, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 class Sheet {
 public:
-    explicit Sheet(QPainter &p) : p_(p) {}
-    void label(const QString &text)
-    {
+    explicit Sheet(QPainter& p) : p_(p) {}
+    void label(const QString& text) {
         newRow();
         p_.setPen(Qt::black);
         p_.drawText(QPointF(10, y_ + 14), text);
         y_ += 20;
     }
-    void put(QImage img, const QString &caption = {})
-    {
+    void put(QImage img, const QString& caption = {}) {
         img.setDevicePixelRatio(1); // @2x files would otherwise be drawn at half size
         const int capH = caption.isEmpty() ? 0 : 14;
         if (x_ + img.width() > kSheetWidth - 10)
@@ -51,8 +47,7 @@ public:
         x_ += img.width() + 6;
         rowH_ = std::max(rowH_, img.height() + capH);
     }
-    void newRow()
-    {
+    void newRow() {
         if (rowH_)
             y_ += rowH_ + 8;
         x_ = 10;
@@ -61,14 +56,13 @@ public:
     int bottom() const { return y_ + rowH_ + 10; }
 
 private:
-    QPainter &p_;
+    QPainter& p_;
     int x_ = 10, y_ = 10, rowH_ = 0;
 };
 
 } // namespace
 
-bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString *error)
-{
+bool writeContactSheet(const QString& assetsDir, const QString& outFile, QString* error) {
     const QDir assets(assetsDir);
     // First pass measures the height, second draws.
     int height = 4000;
@@ -80,7 +74,7 @@ bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString
         font.setPixelSize(12);
         p.setFont(font);
         Sheet s(p);
-        for (const Animation &a : animations()) {
+        for (const Animation& a : animations()) {
             const auto small = readFrames(assets.filePath("animations/" + a.base + ".gif"));
             const auto big = readFrames(assets.filePath("animations/" + a.base + "Big.gif"));
             const auto bw = readFrames(assets.filePath("animations/" + a.base + "BW.gif"));
@@ -89,13 +83,15 @@ bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString
                 *error = "cannot read the GIFs of " + a.base;
                 return false;
             }
-            s.label(QStringLiteral("%1  (%2 frames)  - 33px x3, then real size: colour, grey, 66px, 66px grey")
-                        .arg(a.base).arg(small.size()));
+            s.label(QStringLiteral(
+                        "%1  (%2 frames)  - 33px x3, then real size: colour, grey, 66px, 66px grey")
+                        .arg(a.base)
+                        .arg(small.size()));
             for (size_t i = 0; i < small.size(); ++i)
                 s.put(enlarge(small[i], 3), QString::number(i));
             s.newRow();
-            for (const auto *set : {&small, &bw, &big, &bigBw}) {
-                for (const QImage &f : *set)
+            for (const auto* set : {&small, &bw, &big, &bigBw}) {
+                for (const QImage& f : *set)
                     s.put(f);
                 s.newRow();
             }
@@ -110,7 +106,7 @@ bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString
             s.put(enlarge(two, 2));
         }
         s.label(QStringLiteral("toolbar icons: real size and x4"));
-        for (const ToolbarIcon &t : toolbarIcons()) {
+        for (const ToolbarIcon& t : toolbarIcons()) {
             const QImage img(assets.filePath("pictures/" + t.name + ".png"));
             s.put(img, t.name);
             s.put(enlarge(img, 4));
@@ -118,7 +114,8 @@ bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString
         s.label(QStringLiteral("logo: file, as shown at 87x37 and 174x74; about; app icons"));
         const QImage logo(assets.filePath(QStringLiteral("pictures/logo.jpg")));
         s.put(logo);
-        const QImage logoSmall = logo.scaled(87, 37, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage logoSmall =
+            logo.scaled(87, 37, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         s.put(logoSmall);
         s.put(enlarge(logoSmall, 4), QStringLiteral("87x37 x4"));
         s.put(logo.scaled(174, 74, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));

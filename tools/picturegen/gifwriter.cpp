@@ -13,8 +13,7 @@ namespace pg {
 
 namespace {
 
-std::vector<QRgb> colourPalette()
-{
+std::vector<QRgb> colourPalette() {
     std::vector<QRgb> pal = ink::all();
     // A 6x6x6 cube catches the antialiased edges between the inks.
     for (int r = 0; r < 6; ++r)
@@ -31,10 +30,9 @@ std::vector<QRgb> colourPalette()
 class Quantiser {
 public:
     explicit Quantiser(std::vector<QRgb> pal) : pal_(std::move(pal)) {}
-    const std::vector<QRgb> &palette() const { return pal_; }
+    const std::vector<QRgb>& palette() const { return pal_; }
 
-    GifByteType index(QRgb c)
-    {
+    GifByteType index(QRgb c) {
         auto it = cache_.find(c);
         if (it != cache_.end())
             return it->second;
@@ -61,33 +59,31 @@ private:
     std::unordered_map<QRgb, GifByteType> cache_;
 };
 
-std::vector<GifByteType> indexFrame(const QImage &img, Quantiser &q, bool grey)
-{
+std::vector<GifByteType> indexFrame(const QImage& img, Quantiser& q, bool grey) {
     const QImage src = img.convertToFormat(QImage::Format_RGB32);
     std::vector<GifByteType> out(size_t(src.width()) * size_t(src.height()));
     for (int y = 0; y < src.height(); ++y) {
-        const QRgb *line = reinterpret_cast<const QRgb *>(src.constScanLine(y));
+        const QRgb* line = reinterpret_cast<const QRgb*>(src.constScanLine(y));
         for (int x = 0; x < src.width(); ++x)
-            out[size_t(y) * src.width() + x] = grey ? GifByteType(qGray(line[x])) : q.index(line[x]);
+            out[size_t(y) * src.width() + x] =
+                grey ? GifByteType(qGray(line[x])) : q.index(line[x]);
     }
     return out;
 }
 
 // giflib writes through this callback into memory; the file itself is
 // written by Qt so it gets ordinary permissions.
-int appendBytes(GifFileType *gif, const GifByteType *data, int len)
-{
-    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(data), len);
+int appendBytes(GifFileType* gif, const GifByteType* data, int len) {
+    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), len);
     return len;
 }
 
 } // namespace
 
-QImage toGrey(const QImage &img)
-{
+QImage toGrey(const QImage& img) {
     QImage out = img.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < out.height(); ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const int v = qGray(line[x]);
             line[x] = qRgb(v, v, v);
@@ -96,9 +92,8 @@ QImage toGrey(const QImage &img)
     return out;
 }
 
-bool writeGif(const QString &path, const std::vector<QImage> &frames,
-              const std::vector<int> &delaysMs, bool grey, QString *error)
-{
+bool writeGif(const QString& path, const std::vector<QImage>& frames,
+              const std::vector<int>& delaysMs, bool grey, QString* error) {
     if (frames.empty() || frames.size() != delaysMs.size()) {
         *error = QStringLiteral("no frames for %1").arg(path);
         return false;
@@ -115,17 +110,17 @@ bool writeGif(const QString &path, const std::vector<QImage> &frames,
     Quantiser quant(pal);
 
     std::vector<std::vector<GifByteType>> indexed;
-    for (const QImage &f : frames)
+    for (const QImage& f : frames)
         indexed.push_back(indexFrame(f, quant, grey));
 
-    ColorMapObject *cmap = GifMakeMapObject(256, nullptr);
+    ColorMapObject* cmap = GifMakeMapObject(256, nullptr);
     for (int i = 0; i < 256; ++i)
         cmap->Colors[i] = GifColorType{GifByteType(qRed(pal[i])), GifByteType(qGreen(pal[i])),
                                        GifByteType(qBlue(pal[i]))};
 
     int err = 0;
     QByteArray bytes;
-    GifFileType *gif = EGifOpen(&bytes, appendBytes, &err);
+    GifFileType* gif = EGifOpen(&bytes, appendBytes, &err);
     if (!gif) {
         GifFreeMapObject(cmap);
         *error = QStringLiteral("cannot create %1: %2").arg(path, GifErrorString(err));
@@ -138,18 +133,17 @@ bool writeGif(const QString &path, const std::vector<QImage> &frames,
     // NETSCAPE2.0 with a count of 0: loop forever.
     static const char appId[] = "NETSCAPE2.0";
     const GifByteType loop[3] = {1, 0, 0};
-    ok = ok && EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK
-        && EGifPutExtensionBlock(gif, 11, appId) == GIF_OK
-        && EGifPutExtensionBlock(gif, 3, loop) == GIF_OK
-        && EGifPutExtensionTrailer(gif) == GIF_OK;
+    ok = ok && EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+         EGifPutExtensionBlock(gif, 11, appId) == GIF_OK &&
+         EGifPutExtensionBlock(gif, 3, loop) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
 
     for (size_t f = 0; ok && f < indexed.size(); ++f) {
-        const std::vector<GifByteType> &cur = indexed[f];
+        const std::vector<GifByteType>& cur = indexed[f];
         QRect box(0, 0, w, h);
         if (f > 0) {
             // Only the part that changed since the previous frame is stored;
             // the previous frame stays underneath (disposal "do not dispose").
-            const std::vector<GifByteType> &prev = indexed[f - 1];
+            const std::vector<GifByteType>& prev = indexed[f - 1];
             int x0 = w, y0 = h, x1 = -1, y1 = -1;
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)
@@ -168,9 +162,9 @@ bool writeGif(const QString &path, const std::vector<QImage> &frames,
         gcb.TransparentColor = NO_TRANSPARENT_COLOR;
         GifByteType ext[4];
         const size_t len = EGifGCBToExtension(&gcb, ext);
-        ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext) == GIF_OK
-            && EGifPutImageDesc(gif, box.x(), box.y(), box.width(), box.height(), false, nullptr)
-                == GIF_OK;
+        ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(len), ext) == GIF_OK &&
+             EGifPutImageDesc(gif, box.x(), box.y(), box.width(), box.height(), false, nullptr) ==
+                 GIF_OK;
         std::vector<GifByteType> row(size_t(box.width()));
         for (int y = box.top(); ok && y <= box.bottom(); ++y) {
             std::copy_n(cur.begin() + ptrdiff_t(y) * w + box.x(), box.width(), row.begin());
@@ -178,14 +172,16 @@ bool writeGif(const QString &path, const std::vector<QImage> &frames,
         }
     }
     if (!ok)
-        *error = QStringLiteral("giflib failed writing %1: %2").arg(path, GifErrorString(gif->Error));
+        *error =
+            QStringLiteral("giflib failed writing %1: %2").arg(path, GifErrorString(gif->Error));
     if (EGifCloseFile(gif, &err) != GIF_OK && ok) {
         *error = QStringLiteral("cannot close %1: %2").arg(path, GifErrorString(err));
         ok = false;
     }
     if (ok) {
         QFile out(path);
-        ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+        ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+             out.write(bytes) == bytes.size();
         if (!ok)
             *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
     }

@@ -12,8 +12,7 @@ using namespace pg;
 
 namespace {
 
-bool save(const QImage &img, const QString &path, QString *error, int quality = -1)
-{
+bool save(const QImage& img, const QString& path, QString* error, int quality = -1) {
     QImageWriter w(path);
     if (quality >= 0)
         w.setQuality(quality);
@@ -24,9 +23,8 @@ bool save(const QImage &img, const QString &path, QString *error, int quality = 
     return true;
 }
 
-bool writeAnimations(const QDir &dir, QString *error)
-{
-    for (const Animation &a : animations()) {
+bool writeAnimations(const QDir& dir, QString* error) {
+    for (const Animation& a : animations()) {
         for (int size : {33, 66}) {
             std::vector<QImage> colour, grey;
             std::vector<int> delays;
@@ -36,39 +34,40 @@ bool writeAnimations(const QDir &dir, QString *error)
                 delays.push_back(a.delayMs(f));
             }
             const QString big = size == 66 ? QStringLiteral("Big") : QString();
-            if (!writeGif(dir.filePath(a.base + big + ".gif"), colour, delays, false, error)
-                || !writeGif(dir.filePath(a.base + big + "BW.gif"), grey, delays, true, error))
+            if (!writeGif(dir.filePath(a.base + big + ".gif"), colour, delays, false, error) ||
+                !writeGif(dir.filePath(a.base + big + "BW.gif"), grey, delays, true, error))
                 return false;
             // The shown animation's double-size twin, for scaled screens: the player picks
             // it by Qt's @2x naming, so the 66-px drawing is saved once more under that name.
-            if (size == 66 && !writeGif(dir.filePath(a.base + "@2x.gif"), colour, delays, false, error))
+            if (size == 66 &&
+                !writeGif(dir.filePath(a.base + "@2x.gif"), colour, delays, false, error))
                 return false;
         }
     }
     return true;
 }
 
-bool writePictures(const QDir &dir, QString *error)
-{
-    if (!save(drawLogo(), dir.filePath("logo.jpg"), error, 92)
-        || !save(drawAbout(1), dir.filePath("about.png"), error)
-        || !save(drawAbout(2), dir.filePath("about@2x.png"), error))
+bool writePictures(const QDir& dir, QString* error) {
+    if (!save(drawLogo(), dir.filePath("logo.jpg"), error, 92) ||
+        !save(drawAbout(1), dir.filePath("about.png"), error) ||
+        !save(drawAbout(2), dir.filePath("about@2x.png"), error))
         return false;
     for (int i = 0; i < 9; ++i)
-        if (!save(drawExercisePicture(i, 25), dir.filePath(QStringLiteral("exercise_%1.png").arg(i)), error)
-            || !save(drawExercisePicture(i, 50), dir.filePath(QStringLiteral("exercise_%1@2x.png").arg(i)), error))
+        if (!save(drawExercisePicture(i, 25),
+                  dir.filePath(QStringLiteral("exercise_%1.png").arg(i)), error) ||
+            !save(drawExercisePicture(i, 50),
+                  dir.filePath(QStringLiteral("exercise_%1@2x.png").arg(i)), error))
             return false;
-    for (const ToolbarIcon &t : toolbarIcons())
-        if (!save(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error)
-            || !save(renderToolbarIcon(t, 2), dir.filePath(t.name + "@2x.png"), error))
+    for (const ToolbarIcon& t : toolbarIcons())
+        if (!save(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error) ||
+            !save(renderToolbarIcon(t, 2), dir.filePath(t.name + "@2x.png"), error))
             return false;
     return true;
 }
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
@@ -85,16 +84,18 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     const QDir assets(args.first());
-    for (const char *sub : {"animations", "pictures", "icons"})
+    for (const char* sub : {"animations", "pictures", "icons"})
         if (!assets.mkpath(QString::fromLatin1(sub))) {
             std::fprintf(stderr, "cannot create %s/%s\n", qPrintable(assets.path()), sub);
             return 1;
         }
     QString error;
-    bool ok = writeAnimations(QDir(assets.filePath("animations")), &error)
-        && writePictures(QDir(assets.filePath("pictures")), &error);
+    bool ok = writeAnimations(QDir(assets.filePath("animations")), &error) &&
+              writePictures(QDir(assets.filePath("pictures")), &error);
     for (int size : appIconSizes())
-        ok = ok && save(drawAppIcon(size), assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size)), &error);
+        ok =
+            ok && save(drawAppIcon(size),
+                       assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size)), &error);
     if (ok && !sheet.isEmpty())
         ok = writeContactSheet(assets.path(), sheet, &error);
     if (!ok) {

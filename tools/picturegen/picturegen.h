@@ -50,49 +50,49 @@ constexpr QRgb navy = 0xFF1E3A6E;
 constexpr QRgb cyan = 0xFF18C8E8;
 constexpr QRgb teal = 0xFF0F6C80;
 std::vector<QRgb> all();
-}
+} // namespace ink
 
 // One exercise animation, drawn in a 33x33 logical square.
 struct Animation {
     QString base;
     int frames;
-    std::function<void(QPainter &, int frame)> draw;
+    std::function<void(QPainter&, int frame)> draw;
     std::function<int(int frame)> delayMs;
     int stillFrame; // frame used for the small exercise picture
 };
 
-const std::vector<Animation> &animations();
+const std::vector<Animation>& animations();
 
 // Drawing helpers used by several pictures.
 // open: 1 = wide open, 0 = shut. look: pupil offset in units of the eye size.
-void drawEye(QPainter &p, QPointF centre, double w, double h, QPointF look, double open = 1.0,
+void drawEye(QPainter& p, QPointF centre, double w, double h, QPointF look, double open = 1.0,
              QRgb lid = ink::skin);
-void drawBall(QPainter &p, QPointF centre, double r, QRgb fill, QRgb line);
+void drawBall(QPainter& p, QPointF centre, double r, QRgb fill, QRgb line);
 
 // Renders one animation frame at the given pixel size (33 or 66 for GIFs).
-QImage renderFrame(const Animation &a, int frame, int size, bool opaque = true);
+QImage renderFrame(const Animation& a, int frame, int size, bool opaque = true);
 
 // GIF output: frames are quantised to a fixed palette (colour or 256 greys).
-bool writeGif(const QString &path, const std::vector<QImage> &frames,
-              const std::vector<int> &delaysMs, bool grey, QString *error);
-QImage toGrey(const QImage &img);
+bool writeGif(const QString& path, const std::vector<QImage>& frames,
+              const std::vector<int>& delaysMs, bool grey, QString* error);
+QImage toGrey(const QImage& img);
 
 // Still pictures.
-QImage drawLogo();                       // 348x148
-QImage drawAbout(int scale);             // 215x78 * scale
+QImage drawLogo();           // 348x148
+QImage drawAbout(int scale); // 215x78 * scale
 QImage drawAppIcon(int size);
 // The sizes the application icon is installed at (the hicolor theme's usual ones).
 const std::vector<int>& appIconSizes();
 QImage drawExercisePicture(int index, int size);
 struct ToolbarIcon {
     QString name;
-    std::function<void(QPainter &)> draw; // 24x24 logical
+    std::function<void(QPainter&)> draw; // 24x24 logical
 };
-const std::vector<ToolbarIcon> &toolbarIcons();
+const std::vector<ToolbarIcon>& toolbarIcons();
 // scale 1: the 24-px icon; 2: its @2x twin, the same drawing at 48 px.
-QImage renderToolbarIcon(const ToolbarIcon &icon, int scale = 1);
+QImage renderToolbarIcon(const ToolbarIcon& icon, int scale = 1);
 constexpr QRgb kToolbarMask = 0xFFC0C0C0;
 
-bool writeContactSheet(const QString &assetsDir, const QString &outFile, QString *error);
+bool writeContactSheet(const QString& assetsDir, const QString& outFile, QString* error);
 
 } // namespace pg

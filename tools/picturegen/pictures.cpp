@@ -20,8 +20,7 @@ const QColor kNight(0x14, 0x30, 0x5A);
 const QColor kLagoon(0x1C, 0x7C, 0x8E);
 
 // The Lumivista mark: an open eye under three rays of light, in a 100x100 box.
-void drawMark(QPainter &p, const QRectF &box)
-{
+void drawMark(QPainter& p, const QRectF& box) {
     p.save();
     p.translate(box.topLeft());
     p.scale(box.width() / 100.0, box.height() / 100.0);
@@ -56,8 +55,7 @@ void drawMark(QPainter &p, const QRectF &box)
     p.restore();
 }
 
-QFont brandFont(double pixelSize)
-{
+QFont brandFont(double pixelSize) {
     static const QString family = [] {
         const int id = QFontDatabase::addApplicationFont(
             QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"));
@@ -73,8 +71,7 @@ QFont brandFont(double pixelSize)
 
 } // namespace
 
-QImage drawLogo()
-{
+QImage drawLogo() {
     QImage img(348, 148, QImage::Format_RGB32);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -99,8 +96,7 @@ QImage drawLogo()
     return img;
 }
 
-QImage drawAppIcon(int size)
-{
+QImage drawAppIcon(int size) {
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -117,8 +113,7 @@ QImage drawAppIcon(int size)
     return img;
 }
 
-QImage drawAbout(int scale)
-{
+QImage drawAbout(int scale) {
     QImage img(215 * scale, 78 * scale, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -143,8 +138,8 @@ QImage drawAbout(int scale)
     p.drawArc(QRectF(127, 30, 20, 16), 100 * 16, 60 * 16);
 
     // the big X: dark edge first, red stroke on top
-    for (const auto &[col, w] : {std::pair{QColor(0x7A, 0x10, 0x10), 9.0},
-                                 std::pair{QColor(0xE0, 0x26, 0x20), 6.0}}) {
+    for (const auto& [col, w] :
+         {std::pair{QColor(0x7A, 0x10, 0x10), 9.0}, std::pair{QColor(0xE0, 0x26, 0x20), 6.0}}) {
         p.setPen(QPen(col, w, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(38, 6), QPointF(177, 72));
         p.drawLine(QPointF(38, 72), QPointF(177, 6));
@@ -156,8 +151,7 @@ QImage drawAbout(int scale)
 // ---- toolbar icons: 24x24, crisp edges on the #C0C0C0 mask colour ----
 namespace {
 
-void arrow(QPainter &p)
-{
+void arrow(QPainter& p) {
     p.save();
     const QPolygonF shape({{2, 12}, {11, 3}, {11, 8}, {21.5, 8}, {21.5, 16}, {11, 16}, {11, 21}});
     p.setPen(pen(ink::teal, 1.4));
@@ -168,8 +162,7 @@ void arrow(QPainter &p)
     p.restore();
 }
 
-void stop(QPainter &p)
-{
+void stop(QPainter& p) {
     p.setPen(pen(ink::darkRed, 1.4));
     p.setBrush(c(ink::red));
     p.drawEllipse(QPointF(12, 12), 10, 10);
@@ -178,8 +171,7 @@ void stop(QPainter &p)
     p.drawLine(QPointF(16, 8), QPointF(8, 16));
 }
 
-void refresh(QPainter &p)
-{
+void refresh(QPainter& p) {
     QPainterPath page;
     page.moveTo(3.5, 1.5);
     page.lineTo(14, 1.5);
@@ -212,8 +204,7 @@ void refresh(QPainter &p)
     }
 }
 
-void home(QPainter &p)
-{
+void home(QPainter& p) {
     p.setPen(pen(0xFF4A3020, 1));
     p.setBrush(c(0xFFB0463A));
     p.drawRect(QRectF(16, 3.5, 3, 6)); // chimney
@@ -228,8 +219,7 @@ void home(QPainter &p)
     p.drawPolygon(QPolygonF({{1, 12.5}, {12, 2}, {23, 12.5}, {20.5, 12.5}, {12, 5}, {3.5, 12.5}}));
 }
 
-void search(QPainter &p)
-{
+void search(QPainter& p) {
     const QPointF g(10, 10);
     p.setPen(pen(0xFF1B4F80, 1));
     p.setBrush(c(0xFF4A9AE0));
@@ -261,12 +251,12 @@ void search(QPainter &p)
 
 } // namespace
 
-const std::vector<ToolbarIcon> &toolbarIcons()
-{
+const std::vector<ToolbarIcon>& toolbarIcons() {
     static const std::vector<ToolbarIcon> icons = {
         {"tb_back", arrow},
         // the exact mirror image of back, so the pair looks like one
-        {"tb_forward", [](QPainter &p) {
+        {"tb_forward",
+         [](QPainter& p) {
              // drawn at the device's own size, so the @2x mirror is as sharp as the arrow
              const int side = p.device()->width();
              QImage left(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -289,8 +279,7 @@ const std::vector<ToolbarIcon> &toolbarIcons()
     return icons;
 }
 
-QImage renderToolbarIcon(const ToolbarIcon &icon, int scale)
-{
+QImage renderToolbarIcon(const ToolbarIcon& icon, int scale) {
     const int side = 24 * scale;
     QImage art(side, side, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
