@@ -3,10 +3,15 @@
 #   1. the whole suite (unit, window, viewer and desktop end-to-end tests);
 #   2. the suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
 #   3. the libFuzzer targets for a short, bounded time.
+# It first checks that every C++ file is formatted as .clang-format says.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh --test
 jobs=$(nproc)
+
+echo "== format =="
+find src tests tools assets \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
 
 echo "== build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
