@@ -42,7 +42,7 @@ void AniGifPlayer::SetFileName(const QString& path) {
 
 // Most players are never shown in a session: the file is opened when it is first needed,
 // not at start-up, where opening nine files delayed the window.
-void AniGifPlayer::open() {
+void AniGifPlayer::openMovie() {
     if (m_opened)
         return;
     m_opened = true;
@@ -58,7 +58,7 @@ void AniGifPlayer::open() {
 }
 
 bool AniGifPlayer::IsEmpty() {
-    open();
+    openMovie();
     return m_empty;
 }
 
@@ -93,7 +93,7 @@ bool AniGifPlayer::IsPlaying() const { return m_movie && m_movie->state() == QMo
 int AniGifPlayer::CurrentFrame() { return IsEmpty() ? -1 : m_movie->currentFrameNumber(); }
 
 void AniGifPlayer::start() {
-    open();
+    openMovie();
     if (m_empty || m_movie->state() != QMovie::NotRunning)
         return;
     m_movie->start(); // from the first frame

@@ -45,7 +45,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void open();
+    void openMovie();
     void start();
     void stop();
     void markEmpty();
