@@ -147,6 +147,6 @@ void Form5::Form_Load() { CenterForm(this); }
 
 void Form5::cmdOK_Click() { close(); }
 
-void Form5::cmd2_Click() { ViewerProcess::instance().ShowViewer(); }
+void Form5::cmd2_Click() { ViewerProcess::instance().showViewer(); }
 
 void ShowAboutWindow() { ShowOneWindow(Form5::instance()); }

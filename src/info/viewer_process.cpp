@@ -13,14 +13,14 @@ ViewerProcess& ViewerProcess::instance() {
     return *viewer;
 }
 
-ViewerProcess::ViewerProcess() : m_program(DefaultProgram()) {
+ViewerProcess::ViewerProcess() : m_program(defaultProgram()) {
     if (auto* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, &ViewerProcess::CloseViewer);
+        connect(app, &QCoreApplication::aboutToQuit, this, &ViewerProcess::closeViewer);
 }
 
 ViewerProcess::~ViewerProcess() = default;
 
-QString ViewerProcess::DefaultProgram() {
+QString ViewerProcess::defaultProgram() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/lumivista-viewer");
 }
 
@@ -29,14 +29,14 @@ void ViewerProcess::setProgram(const QString& program, const QStringList& argume
     m_arguments = arguments;
 }
 
-bool ViewerProcess::IsRunning() const {
+bool ViewerProcess::isRunning() const {
     return m_process && m_process->state() != QProcess::NotRunning;
 }
 
-qint64 ViewerProcess::processId() const { return IsRunning() ? m_process->processId() : 0; }
+qint64 ViewerProcess::processId() const { return isRunning() ? m_process->processId() : 0; }
 
-bool ViewerProcess::ShowViewer() {
-    if (IsRunning()) {
+bool ViewerProcess::showViewer() {
+    if (isRunning()) {
         m_process->write(ViewerProtocol::Raise);
         return true;
     }
@@ -71,8 +71,8 @@ bool ViewerProcess::ShowViewer() {
     return true;
 }
 
-void ViewerProcess::CloseViewer() {
-    if (!IsRunning())
+void ViewerProcess::closeViewer() {
+    if (!isRunning())
         return;
     // The end of its input closes the viewer in an orderly way; a viewer that hangs is killed.
     m_process->closeWriteChannel();

@@ -16,16 +16,16 @@ public:
 
     // Opens the viewer, or brings the running one to the front. A viewer that cannot be
     // started is reported in a message box; returns whether a viewer is running.
-    bool ShowViewer();
-    bool IsRunning() const;
+    bool showViewer();
+    bool isRunning() const;
     // Closes the viewer, if any, and waits for it to be gone.
-    void CloseViewer();
+    void closeViewer();
     qint64 processId() const;
 
     // The viewer program and extra arguments (tests serve their own pages).
     void setProgram(const QString& program, const QStringList& arguments = {});
     QString program() const { return m_program; }
-    static QString DefaultProgram();
+    static QString defaultProgram();
 
 signals:
     // A line the viewer wrote on its standard output ("shown", "raised").

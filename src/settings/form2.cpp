@@ -272,7 +272,7 @@ ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
     return record;
 }
 
-bool Form2::ValidateRows() {
+bool Form2::validateRows() {
     ensureControls();
     auto refuse = [this](ConfigTextBox* box, const QString& what) {
         MsgBox(what + QStringLiteral(" cannot be saved: \"") + box->text().trimmed() +
@@ -291,7 +291,7 @@ bool Form2::ValidateRows() {
 }
 
 void Form2::Command1_Click() {
-    if (!ValidateRows())
+    if (!validateRows())
         return;
     if (m_settingsUnavailable) {
         MsgBox(QStringLiteral("Nothing could be saved: the file LOGO2.DAT could not be opened "

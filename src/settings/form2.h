@@ -131,7 +131,7 @@ private:
     void Form_Load();
     // Checks every row fits the record before anything is written; names the first that does
     // not and puts the focus on it.
-    bool ValidateRows();
+    bool validateRows();
     void endWithoutSaving();
     // The box's tooltip: what its number means, for the value it holds now.
     static void updateMeaning(QLineEdit* box, QString (*meaning)(const QString&));

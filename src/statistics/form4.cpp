@@ -130,7 +130,7 @@ QPointer<Form4> g_instance;
 
 } // namespace
 
-QString Form4::headerText() {
+QString Form4::HeaderText() {
     return QStringLiteral(" You have practiced:") + QString(17, QLatin1Char(' ')) +
            QStringLiteral("Today") + QString(25, QLatin1Char(' ')) + QStringLiteral("In All");
 }
@@ -181,7 +181,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
         button->setFocusPolicy(Qt::StrongFocus);
     }
 
-    const QString header = headerText();
+    const QString header = HeaderText();
     lbl4 = new HeaderLabel(
         header, {double(px(TodayLeft) - px(HeaderLeft)), double(px(InAllLeft) - px(HeaderLeft))},
         this);
@@ -253,7 +253,7 @@ void Form4::Form_Load() {
     }
 }
 
-bool Form4::RefuseWithoutFile() {
+bool Form4::refuseWithoutFile() {
     if (m_fileLoaded)
         return false;
     MsgBox(QStringLiteral("The file LOGO2.DAT could not be opened (%1), so nothing can be "
@@ -263,7 +263,7 @@ bool Form4::RefuseWithoutFile() {
     return true;
 }
 
-bool Form4::SelectActivity() {
+bool Form4::selectActivity() {
     m_activityText = cmbActivite->currentText();
     const int number = StatisticsEntry::ActivityNumber(m_activityText);
     if (number == 0) {
@@ -278,7 +278,7 @@ bool Form4::SelectActivity() {
     return true;
 }
 
-void Form4::RefuseMinutes() {
+void Form4::refuseMinutes() {
     MsgBox(QStringLiteral("Enter the minutes as a number from -32768 to 32767."),
            MsgStyle::Exclamation, kApplicationTitle);
     txtMinPasses->setFocus();
@@ -287,12 +287,12 @@ void Form4::RefuseMinutes() {
 
 void Form4::cmdOK_Click() {
     using namespace Module1;
-    if (RefuseWithoutFile() || !SelectActivity())
+    if (refuseWithoutFile() || !selectActivity())
         return;
     const int n = ActivityNumber;
     const auto minutes = StatisticsEntry::ConvertMinutes(txtMinPasses->text());
     if (!minutes) {
-        RefuseMinutes();
+        refuseMinutes();
         return;
     }
     // The new total comes from the window's own running total, not from the record.
@@ -325,7 +325,7 @@ void Form4::cmdOK_Click() {
 
 void Form4::cmdMAZ_Click() {
     using namespace Module1;
-    if (RefuseWithoutFile() || !SelectActivity())
+    if (refuseWithoutFile() || !selectActivity())
         return;
     const int n = ActivityNumber;
     try {

@@ -22,10 +22,10 @@ public:
     void Form_Load();
 
     // True once Form_Load has read all nine records; OK and Reset refuse otherwise.
-    bool isFileLoaded() const { return m_fileLoaded; }
+    bool IsFileLoaded() const { return m_fileLoaded; }
 
     // The header of the rows, 73 characters spaced to stand over the two columns.
-    static QString headerText();
+    static QString HeaderText();
 
     QLabel* lbl1 = nullptr;
     QComboBox* cmbActivite = nullptr;
@@ -51,9 +51,9 @@ protected:
 private:
     // Takes the combo box text into the window variables; false (after telling the user) when
     // it names no activity.
-    bool SelectActivity();
-    bool RefuseWithoutFile();
-    void RefuseMinutes();
+    bool selectActivity();
+    bool refuseWithoutFile();
+    void refuseMinutes();
 
     QString m_activityText;
     std::int16_t ActivityNumber = 0;

@@ -54,7 +54,7 @@ private slots:
                                              {QStringLiteral("--log"), m_log});
     }
     void cleanup() {
-        ViewerProcess::instance().CloseViewer();
+        ViewerProcess::instance().closeViewer();
         closeAbout();
         m_boxes.reset();
         m_folder.reset();
@@ -134,7 +134,7 @@ private slots:
         QSignalSpy said(&viewer, &ViewerProcess::viewerSaid);
         ShowAboutWindow();
         QTest::mouseClick(Form5::instance()->cmd2, Qt::LeftButton);
-        QVERIFY(viewer.IsRunning());
+        QVERIFY(viewer.isRunning());
         const qint64 pid = viewer.processId();
         QTRY_COMPARE(said.size(), 1);
         QCOMPARE(said[0][0].toByteArray(), QByteArray("shown\n"));
@@ -149,7 +149,7 @@ private slots:
         QTest::mouseClick(Form5::instance()->cmdOK, Qt::LeftButton);
         QTRY_VERIFY(!Form5::instance());
         QTest::qWait(100);
-        QVERIFY(viewer.IsRunning());
+        QVERIFY(viewer.isRunning());
         QCOMPARE(viewer.processId(), pid);
 
         // A new About window reaches the same viewer.
@@ -169,9 +169,9 @@ private slots:
         QTRY_COMPARE(logLines().count(QStringLiteral("started")), 1);
         ::kill(pid_t(first), SIGTERM); // the user closed the viewer
         QTRY_COMPARE(finished.size(), 1);
-        QVERIFY(!viewer.IsRunning());
+        QVERIFY(!viewer.isRunning());
         Form5::instance()->cmd2_Click();
-        QVERIFY(viewer.IsRunning());
+        QVERIFY(viewer.isRunning());
         QVERIFY(viewer.processId() != first);
         QTRY_COMPARE(logLines().count(QStringLiteral("started")), 2);
         QCOMPARE(logLines().count(QStringLiteral("raise")), 0);
@@ -184,8 +184,8 @@ private slots:
         const qint64 pid = viewer.processId();
         QTRY_COMPARE(logLines().count(QStringLiteral("started")), 1);
         // What the application's end does (aboutToQuit).
-        viewer.CloseViewer();
-        QVERIFY(!viewer.IsRunning());
+        viewer.closeViewer();
+        QVERIFY(!viewer.isRunning());
         QVERIFY(::kill(pid_t(pid), 0) != 0);
         QCOMPARE(logLines().last(), QStringLiteral("ended"));
     }
@@ -194,7 +194,7 @@ private slots:
         ViewerProcess::instance().setProgram(m_folder->path() + QStringLiteral("/no-such-viewer"));
         ShowAboutWindow();
         Form5::instance()->cmd2_Click();
-        QVERIFY(!ViewerProcess::instance().IsRunning());
+        QVERIFY(!ViewerProcess::instance().isRunning());
         QCOMPARE(m_boxes->count(), 1);
         QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
         QVERIFY(m_boxes->last().text.contains(QStringLiteral("no-such-viewer")));

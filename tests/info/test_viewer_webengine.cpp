@@ -174,11 +174,11 @@ private slots:
         process.setProgram(QStringLiteral(LUMI_APP_DIR "/lumivista-viewer"),
                            {QStringLiteral("--start-page"), m_pages.url("/a")});
         QSignalSpy said(&process, &ViewerProcess::viewerSaid);
-        QVERIFY(process.ShowViewer());
+        QVERIFY(process.showViewer());
         const qint64 pid = process.processId();
         QTRY_COMPARE_WITH_TIMEOUT(said.size(), 1, 30000);
         QCOMPARE(said[0][0].toByteArray(), QByteArray("shown\n"));
-        QVERIFY(process.ShowViewer());
+        QVERIFY(process.showViewer());
         QTRY_COMPARE(said.size(), 2);
         QCOMPARE(said[1][0].toByteArray(), QByteArray("raised\n"));
         QCOMPARE(process.processId(), pid);
@@ -186,16 +186,16 @@ private slots:
         QTest::qWait(1500); // let the engine start its helpers
         const std::set<qint64> helpers = descendants(pid);
         QVERIFY(!helpers.empty()); // the engine runs its pages in helper processes
-        process.CloseViewer();
-        QVERIFY(!process.IsRunning());
+        process.closeViewer();
+        QVERIFY(!process.isRunning());
         for (qint64 helper : helpers)
             QTRY_VERIFY2_WITH_TIMEOUT(!alive(helper), qPrintable(QString::number(helper)), 10000);
 
         // Opened again: a new process, with its own fresh history.
-        QVERIFY(process.ShowViewer());
+        QVERIFY(process.showViewer());
         QVERIFY(process.processId() != pid);
         QTRY_COMPARE_WITH_TIMEOUT(said.size(), 3, 30000);
-        process.CloseViewer();
+        process.closeViewer();
     }
 
     void viewerDiesWithItsParent() {

@@ -149,7 +149,7 @@ private slots:
             {f->cmdMAZ, QStringLiteral("Reset "), 180, 660, 1095, 375},
             {f->cmdOK, QStringLiteral("OK"), 2100, 660, 1095, 375},
             {f->cmdAnnuler, QStringLiteral("Cancel"), 3960, 660, 1095, 375},
-            {f->lbl4, Form4::headerText(), 150, 1200, 4905, 330},
+            {f->lbl4, Form4::HeaderText(), 150, 1200, 4905, 330},
         };
         for (const auto& row : table) {
             QCOMPARE(row.widget->geometry(),
@@ -165,8 +165,8 @@ private slots:
                 text = combo->currentText();
             QCOMPARE(text, row.text);
         }
-        QCOMPARE(Form4::headerText().size(), 73);
-        QCOMPARE(Form4::headerText(),
+        QCOMPARE(Form4::HeaderText().size(), 73);
+        QCOMPARE(Form4::HeaderText(),
                  QStringLiteral(
                      " You have practiced:                 Today                         In All"));
         QCOMPARE(f->cmbActivite->toolTip(), QStringLiteral("Choose an action"));
@@ -485,7 +485,7 @@ private slots:
         QCOMPARE(m_boxes->last().style, MsgStyle::OkOnly);
         QCOMPARE(m_boxes->last().title, QStringLiteral("Lumivista"));
         QVERIFY(f->isVisible());
-        QVERIFY(!f->isFileLoaded());
+        QVERIFY(!f->IsFileLoaded());
         enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
         reset(f, QStringLiteral("3. Blinking"));
         QCOMPARE(m_boxes->count(), 3);
