@@ -6,6 +6,7 @@
 #include "platform/form_drag.h"
 #include "platform/int16.h"
 #include "platform/message_box.h"
+#include "platform/picture_file.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
 
@@ -36,10 +37,6 @@ public:
         // The keyboard reaches every command of the logo once the window has the focus.
         setFocusPolicy(Qt::StrongFocus);
         setObjectName(QStringLiteral("Image2"));
-        setAccessibleName(QStringLiteral("Lumivista"));
-        setAccessibleDescription(
-            QStringLiteral("The Lumivista logo. Enter opens the configuration; the Menu key or "
-                           "Shift+F10 opens the menu."));
     }
     FormDragger& dragger() { return m_dragger; }
 
@@ -49,7 +46,7 @@ protected:
         // of the start-up before the window could map.
         if (!m_logoLoaded) {
             m_logoLoaded = true;
-            m_logo.load(QStringLiteral(":/pictures/logo.jpg"), "JPEG");
+            m_logo = ReadPicture(QStringLiteral(":/pictures/logo.jpg"), "jpeg");
         }
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -177,16 +174,11 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     Q_UNUSED(accessibleFactory);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString());
-    setAccessibleName(QStringLiteral("Lumivista"));
 
     m_image2 = new LogoImage(this);
-    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+    m_image2->hide(); // until the window shows
+    for (int i = 0; i < Module1::ExerciseCount; ++i)
         m_aniGif[i] = new AniGifPlayer(this);
-        const QString exercise = QLatin1String(Module1::ExerciseNames[i]);
-        m_aniGif[i]->setAccessibleName(exercise);
-        m_aniGif[i]->setAccessibleDescription(QStringLiteral("Animation of the ") + exercise +
-                                              QStringLiteral(" exercise"));
-    }
     m_image2->lower(); // a player placed over a shrunken logo stays visible
 
     auto guarded = [](const char* procedure, auto&& body) {
@@ -266,6 +258,7 @@ bool Form1::Form_Load() {
         AnimationColumn = 1;
         LoadAnimations();           // 4
         PositionMainWindow();       // 5
+        showLogoAndNames();
         if (hooks.setBackFrontMark) // 6
             hooks.setBackFrontMark(false);
         SetWindowZOrder(this, false);             // 7
@@ -297,6 +290,24 @@ bool Form1::Form_Load() {
         ShowErrorReport(QStringLiteral("Form_Load"), failure);
     }
     return true;
+}
+
+// The logo and the names for screen readers follow the window once it is on its way to the
+// screen, before anything is painted: the first of them wakes the screen reader bridge, whose
+// wait for the session bus held the window back for several milliseconds.
+void Form1::showLogoAndNames() {
+    m_image2->show();
+    setAccessibleName(QStringLiteral("Lumivista"));
+    m_image2->setAccessibleName(QStringLiteral("Lumivista"));
+    m_image2->setAccessibleDescription(
+        QStringLiteral("The Lumivista logo. Enter opens the configuration; the Menu key or "
+                       "Shift+F10 opens the menu."));
+    for (int i = 0; i < Module1::ExerciseCount; ++i) {
+        const QString exercise = QLatin1String(Module1::ExerciseNames[i]);
+        m_aniGif[i]->setAccessibleName(exercise);
+        m_aniGif[i]->setAccessibleDescription(QStringLiteral("Animation of the ") + exercise +
+                                              QStringLiteral(" exercise"));
+    }
 }
 
 void Form1::SetWidth(double twips) { setSizeTwips(twips, m_heightTwips); }

@@ -109,6 +109,7 @@ protected:
 private:
     friend class LogoImage;
     void applyGeometry();
+    void showLogoAndNames();
     void setSizeTwips(double width, double height);
     void logoDoubleClicked();
     // Packs the animations whose display timer is enabled against the logo, in exercise order,

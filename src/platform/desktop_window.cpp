@@ -1,4 +1,5 @@
 #include "desktop_window.h"
+#include "picture_file.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -222,13 +223,19 @@ void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) 
 }
 
 void SetApplicationIdentity() {
-    // The sizes title bars, taskbars and window switchers draw; every window carries them all.
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addFile(QStringLiteral(":/icons/lumivista-%1.png").arg(size), QSize(size, size));
-    QGuiApplication::setWindowIcon(icon);
     // The menu entry lumivista.desktop: window managers and docks match it by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("lumivista"));
+    // The icon follows as soon as the event loop runs, and reaches every window shown by then:
+    // reading it means loading the image plug-ins, which held the first window back from the
+    // screen by several milliseconds.
+    QTimer::singleShot(0, qGuiApp, [] {
+        // The sizes title bars, taskbars and window switchers draw; every window carries them.
+        QIcon icon;
+        for (int size : {16, 22, 24, 32, 48, 64})
+            icon.addPixmap(
+                ReadPicture(QStringLiteral(":/icons/lumivista-%1.png").arg(size), "png"));
+        QGuiApplication::setWindowIcon(icon);
+    });
 }
 
 } // namespace DesktopWindow

@@ -5,6 +5,7 @@
 #include "../settings/settings_rig.h"
 #include "info/form5.h"
 #include "info/frm_browser.h"
+#include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "statistics/form4.h"
 
@@ -73,6 +74,23 @@ private slots:
         delete StatisticsWindow();
         delete Form5::instance();
         m_rig.reset();
+    }
+
+    // The icon is read once the event loop runs, and reaches the windows shown before that too.
+    void everyWindowCarriesTheApplicationIcon_data() { addWindowRows(true); }
+    void everyWindowCarriesTheApplicationIcon() {
+        QFETCH(QString, name);
+        QApplication::setWindowIcon(QIcon());
+        QWidget* shown = window(name);
+        DesktopWindow::SetApplicationIdentity();
+        QVERIFY(shown->windowIcon().isNull());
+        QCoreApplication::processEvents();
+        const QIcon icon = shown->windowIcon();
+        const QList<QSize> sizes{{16, 16}, {22, 22}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
+        QCOMPARE(icon.availableSizes(), sizes);
+        for (const QSize& size : sizes)
+            QCOMPARE(icon.pixmap(size).size(), size);
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("lumivista"));
     }
 
     void everyFixedTextFits_data() { addWindowRows(false); }
