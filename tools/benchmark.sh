@@ -9,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 app="$build/app/lumivista"
-bare=$(find "$build" -type f -name lumivista-bare-window -perm -u+x | head -n 1)
-mapwait=$(find "$build" -type f -name lumivista-map-wait -perm -u+x | head -n 1)
+bare="$build/tools/lumivista-bare-window"
+mapwait="$build/tools/lumivista-map-wait"
 idle_seconds=${SECONDS_IDLE:-60}
 anim_seconds=${SECONDS_ANIM:-60}
 runs=${RUNS:-31}
-[ -x "$app" ] && [ -n "$bare" ] && [ -n "$mapwait" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+[ -x "$app" ] && [ -x "$bare" ] && [ -x "$mapwait" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
 
 source tools/desktop-lib.sh
 start_desktop
@@ -43,7 +43,7 @@ cpu_percent() { # seconds pid...
 }
 
 # Idle is the first settings a user gets: nine exercises waiting, the first due after minutes.
-"$(find "$build" -type f -name lumivista-default-settings | head -n 1)" "$work/app/LOGO2.DAT"
+"$build/tools/lumivista-default-settings" "$work/app/LOGO2.DAT"
 # The two programs take turns, so a busy moment of the machine weighs on both alike.
 app_times=() bare_times=() ratios=()
 for _ in $(seq "$runs"); do
