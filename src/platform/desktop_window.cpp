@@ -31,18 +31,29 @@ xcb_connection_t* connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+QHash<QByteArray, xcb_atom_t>& knownAtoms() {
     static QHash<QByteArray, xcb_atom_t> known;
-    const QByteArray key(name);
-    auto it = known.constFind(key);
-    if (it != known.constEnd())
-        return *it;
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(key.size()), name), nullptr);
-    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    known.insert(key, value);
-    return value;
+    return known;
+}
+
+// Asks for all the names at once, so that they cost one round trip to the server, not one each.
+void internAtoms(xcb_connection_t* c, std::initializer_list<const char*> names) {
+    std::vector<std::pair<QByteArray, xcb_intern_atom_cookie_t>> asked;
+    for (const char* name : names) {
+        const QByteArray key(name);
+        if (!knownAtoms().contains(key))
+            asked.emplace_back(key, xcb_intern_atom(c, 0, uint16_t(key.size()), name));
+    }
+    for (const auto& [key, cookie] : asked) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+        knownAtoms().insert(key, reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE));
+        std::free(reply);
+    }
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    internAtoms(c, {name});
+    return knownAtoms().value(QByteArray(name));
 }
 
 // The top-level's X window, created when it does not exist yet; 0 off X11.
@@ -119,6 +130,7 @@ void MakeFloating(QWidget* window) {
     xcb_connection_t* c = connection();
     const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
                             "_NET_WM_STATE_STICKY"};
+    internAtoms(c, {"_NET_WM_STATE", "_NET_WM_DESKTOP", states[0], states[1], states[2]});
     if (window->isVisible()) {
         // A managed window's state belongs to the window manager: ask for it.
         for (const char* state : states)
