@@ -12,7 +12,7 @@ using namespace pg;
 
 namespace {
 
-bool save(const QImage& img, const QString& path, QString* error, int quality = -1) {
+bool saveImage(const QImage& img, const QString& path, QString* error, int quality = -1) {
     QImageWriter w(path);
     if (quality >= 0)
         w.setQuality(quality);
@@ -48,19 +48,19 @@ bool writeAnimations(const QDir& dir, QString* error) {
 }
 
 bool writePictures(const QDir& dir, QString* error) {
-    if (!save(drawLogo(), dir.filePath("logo.jpg"), error, 92) ||
-        !save(drawAbout(1), dir.filePath("about.png"), error) ||
-        !save(drawAbout(2), dir.filePath("about@2x.png"), error))
+    if (!saveImage(drawLogo(), dir.filePath("logo.jpg"), error, 92) ||
+        !saveImage(drawAbout(1), dir.filePath("about.png"), error) ||
+        !saveImage(drawAbout(2), dir.filePath("about@2x.png"), error))
         return false;
     for (int i = 0; i < 9; ++i)
-        if (!save(drawExercisePicture(i, 25),
-                  dir.filePath(QStringLiteral("exercise_%1.png").arg(i)), error) ||
-            !save(drawExercisePicture(i, 50),
-                  dir.filePath(QStringLiteral("exercise_%1@2x.png").arg(i)), error))
+        if (!saveImage(drawExercisePicture(i, 25),
+                       dir.filePath(QStringLiteral("exercise_%1.png").arg(i)), error) ||
+            !saveImage(drawExercisePicture(i, 50),
+                       dir.filePath(QStringLiteral("exercise_%1@2x.png").arg(i)), error))
             return false;
     for (const ToolbarIcon& t : toolbarIcons())
-        if (!save(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error) ||
-            !save(renderToolbarIcon(t, 2), dir.filePath(t.name + "@2x.png"), error))
+        if (!saveImage(renderToolbarIcon(t), dir.filePath(t.name + ".png"), error) ||
+            !saveImage(renderToolbarIcon(t, 2), dir.filePath(t.name + "@2x.png"), error))
             return false;
     return true;
 }
@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
     bool ok = writeAnimations(QDir(assets.filePath("animations")), &error) &&
               writePictures(QDir(assets.filePath("pictures")), &error);
     for (int size : appIconSizes())
-        ok =
-            ok && save(drawAppIcon(size),
+        ok = ok &&
+             saveImage(drawAppIcon(size),
                        assets.filePath(QStringLiteral("icons/lumivista-%1.png").arg(size)), &error);
     if (ok && !sheet.isEmpty())
         ok = writeContactSheet(assets.path(), sheet, &error);
