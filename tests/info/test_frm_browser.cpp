@@ -31,8 +31,7 @@ QStringList entries(QComboBox* box) {
 class TestFrmBrowser : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestAppFolder> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<TestSandbox> m_app;
     std::unique_ptr<SimulatedClock> m_clock;
     std::unique_ptr<frmBrowser> m_viewer;
     FakeBrowser* m_fake = nullptr;
@@ -62,15 +61,13 @@ class TestFrmBrowser : public QObject {
 
 private slots:
     void init() {
-        m_folder = std::make_unique<TestAppFolder>();
-        m_boxes = std::make_unique<MessageBoxRecorder>();
+        m_app = std::make_unique<TestSandbox>();
         m_clock = std::make_unique<SimulatedClock>();
     }
     void cleanup() {
         m_viewer.reset();
         m_clock.reset();
-        m_boxes.reset();
-        m_folder.reset();
+        m_app.reset();
     }
 
     void loadShowsMakerThenLoadingThenTitle() {
@@ -286,12 +283,13 @@ private slots:
         m_fake->failNavigate = true;
         m_viewer->cboAddress->setEditText(QStringLiteral("http://x.test/"));
         m_viewer->cboAddress_KeyPress(13);
-        QCOMPARE(m_boxes->count(), 1);
-        QCOMPARE(m_boxes->last().title, QStringLiteral("Error 380 in cboAddress_Click method!"));
-        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
+        QCOMPARE(m_app->boxes.count(), 1);
+        QCOMPARE(m_app->boxes.last().title,
+                 QStringLiteral("Error 380 in cboAddress_Click method!"));
+        QCOMPARE(m_app->boxes.last().style, MsgStyle::Exclamation);
         // The toolbar ignores a failing step without a box.
         m_viewer->tbToolBar_ButtonClick(QStringLiteral("Home"));
-        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_app->boxes.count(), 1);
     }
 
     void altAMovesToAddressBox() {
