@@ -8,6 +8,7 @@
 #include "test_support.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -207,11 +208,15 @@ private slots:
         const QList<QAction*> actions = m_viewer->tbToolBar->actions();
         QCOMPARE(actions.size(), 6);
         QCOMPARE(m_viewer->imlIcons.size(), 6);
+        QCOMPARE(m_viewer->tbToolBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
         const QStringList keys{"Back", "Forward", "Stop", "Refresh", "Home", "Search"};
         for (int k = 0; k < 6; ++k) {
             QCOMPARE(actions[k]->objectName(), keys[k]);
-            QVERIFY(actions[k]->text().isEmpty() ||
-                    m_viewer->tbToolBar->toolButtonStyle() == Qt::ToolButtonIconOnly);
+            // Drawn as an icon alone, the button still says its name (to a screen reader).
+            QCOMPARE(actions[k]->text(), keys[k]);
+            QWidget* shown = m_viewer->tbToolBar->widgetForAction(actions[k]);
+            QCOMPARE(QAccessible::queryAccessibleInterface(shown)->text(QAccessible::Name),
+                     keys[k]);
             QCOMPARE(actions[k]->icon().cacheKey(), m_viewer->imlIcons[k].cacheKey());
             QVERIFY(!actions[k]->icon().pixmap(24, 24).isNull());
         }
