@@ -129,6 +129,7 @@ private slots:
     void visitOpensOneViewerThenRaisesIt() {
         ViewerProcess& viewer = ViewerProcess::instance();
         QSignalSpy said(&viewer, &ViewerProcess::viewerSaid);
+        QSignalSpy finished(&viewer, &ViewerProcess::viewerFinished);
         ShowAboutWindow();
         QTest::mouseClick(Form5::instance()->cmd2, Qt::LeftButton);
         QVERIFY(viewer.isRunning());
@@ -145,15 +146,17 @@ private slots:
         // Closing About leaves the viewer open.
         QTest::mouseClick(Form5::instance()->cmdOK, Qt::LeftButton);
         QTRY_VERIFY(!Form5::instance());
-        QTest::qWait(100);
         QVERIFY(viewer.isRunning());
         QCOMPARE(viewer.processId(), pid);
 
-        // A new About window reaches the same viewer.
+        // A new About window reaches the same viewer: the same process answers, it never ended.
         ShowAboutWindow();
         Form5::instance()->cmd2_Click();
         QTRY_COMPARE(said.size(), 3);
+        QCOMPARE(said[2][0].toByteArray(), QByteArray("raised\n"));
         QCOMPARE(viewer.processId(), pid);
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(logLines(), (QStringList{"started", "raise", "raise"}));
     }
 
     void closedViewerStartsAfresh() {
