@@ -133,6 +133,8 @@ class TestForm4 : public QObject {
             texts << label->text();
         return texts;
     }
+    // An exercise's row: today's minutes, then the total.
+    QStringList row(Form4* f, int i) { return {f->lblJour[i]->text(), f->lblTot[i]->text()}; }
     // Cancel closes the window and unloads it.
     void cancel(Form4* form) {
         QPointer<Form4> guard = form;
@@ -310,8 +312,7 @@ private slots:
         Form4* f = open(sampleFile());
         enter(f, QStringLiteral("3. Blinking"), QStringLiteral("15"));
         QCOMPARE(m_app->boxes.count(), 0);
-        QCOMPARE(f->lblJour[2]->text(), QStringLiteral("15"));
-        QCOMPARE(f->lblTot[2]->text(), QStringLiteral("22"));
+        QCOMPARE(row(f, 2), QStringList({"15", "22"}));
         QCOMPARE(int(ExerciseTotalMinutes[2]), 22);
         QCOMPARE(int(ExerciseLastMinutes[2]), 15);
         QCOMPARE(m_app->folder.readSettings().toHex(), sampleFileWith({{2, 22, 15}}).toHex());
@@ -324,15 +325,13 @@ private slots:
     void negativeAndFractionalMinutes() {
         Form4* f = open(sampleFile());
         enter(f, QStringLiteral("1. Edging"), QStringLiteral("-5"));
-        QCOMPARE(f->lblJour[0]->text(), QStringLiteral("-5"));
-        QCOMPARE(f->lblTot[0]->text(), QStringLiteral("7"));
+        QCOMPARE(row(f, 0), QStringList({"-5", "7"}));
         QCOMPARE(recordIn(m_app->folder.readSettings(), 1), recordOf(0, 7, -5));
         enter(f, QStringLiteral("2. Palming"), QStringLiteral("2.5"));
         QCOMPARE(f->lblJour[1]->text(), QStringLiteral("2"));
         QCOMPARE(recordIn(m_app->folder.readSettings(), 2), recordOf(1, 2, 2));
         enter(f, QStringLiteral("2. Palming"), QStringLiteral("3.5"));
-        QCOMPARE(f->lblJour[1]->text(), QStringLiteral("4"));
-        QCOMPARE(f->lblTot[1]->text(), QStringLiteral("6"));
+        QCOMPARE(row(f, 1), QStringList({"4", "6"}));
         QCOMPARE(recordIn(m_app->folder.readSettings(), 2), recordOf(1, 6, 4));
         QCOMPARE(m_app->boxes.count(), 0);
     }
@@ -341,11 +340,9 @@ private slots:
         Form4* f = open(sampleFile());
         enter(f, QStringLiteral("8. Doing the wave"), QStringLiteral("10"));
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
-        QCOMPARE(f->lblJour[7]->text(), QStringLiteral("10"));
-        QCOMPARE(f->lblTot[7]->text(), QStringLiteral("119"));
+        QCOMPARE(row(f, 7), QStringList({"10", "119"}));
         enter(f, QStringLiteral("8. Doing the wave"), QStringLiteral("5"));
-        QCOMPARE(f->lblJour[7]->text(), QStringLiteral("5"));
-        QCOMPARE(f->lblTot[7]->text(), QStringLiteral("124"));
+        QCOMPARE(row(f, 7), QStringList({"5", "124"}));
         QCOMPARE(recordIn(m_app->folder.readSettings(), 8), recordOf(7, 124, 5));
     }
 
@@ -365,8 +362,7 @@ private slots:
         reset(f, QStringLiteral("9. Making 'X's"));
         QCOMPARE(m_app->boxes.count(), 0);
         QCOMPARE(f->txtMinPasses->text(), QStringLiteral("0"));
-        QCOMPARE(f->lblTot[8]->text(), QStringLiteral("0"));
-        QCOMPARE(f->lblJour[8]->text(), QStringLiteral("4"));
+        QCOMPARE(row(f, 8), QStringList({"4", "0"}));
         QCOMPARE(int(ExerciseTotalMinutes[8]), 0);
         QCOMPARE(int(ExerciseLastMinutes[8]), 4);
         QCOMPARE(m_app->folder.readSettings().toHex(), sampleFileWith({{8, 0, 4}}).toHex());
@@ -379,8 +375,7 @@ private slots:
         Form4* f = open(sampleFile());
         enter(f, QStringLiteral("4 anything"), QStringLiteral("3"));
         QCOMPARE(m_app->boxes.count(), 0);
-        QCOMPARE(f->lblJour[3]->text(), QStringLiteral("3"));
-        QCOMPARE(f->lblTot[3]->text(), QStringLiteral("1237"));
+        QCOMPARE(row(f, 3), QStringList({"3", "1237"}));
         QCOMPARE(recordIn(m_app->folder.readSettings(), 4), recordOf(3, 1237, 3));
         // Enter in the combo box's text does not add the typed text to the list.
         QTest::keyClick(f->cmbActivite, Qt::Key_Return);
@@ -409,8 +404,7 @@ private slots:
         m_app->folder.writeSettings(sampleFile());
         ShowStatisticsWindow();
         QCOMPARE(StatisticsWindow(), f);
-        QCOMPARE(f->lblJour[4]->text(), QStringLiteral("9"));
-        QCOMPARE(f->lblTot[4]->text(), QStringLiteral("4"));
+        QCOMPARE(row(f, 4), QStringList({"9", "4"}));
         QCOMPARE(f->findChildren<QLabel*>().size(), 3 + 27);
     }
 
@@ -645,12 +639,11 @@ private slots:
         Form4* f = open(sampleFile());
         f->cmbActivite->setEditText("2. Palming");
         f->txtMinPasses->setText("15");
-        const QString total = f->lblTot[1]->text();
-        QWidget* target = focus == "minutes"    ? static_cast<QWidget*>(f->txtMinPasses)
-                          : focus == "activity" ? static_cast<QWidget*>(f->cmbActivite)
-                          : focus == "OK"       ? static_cast<QWidget*>(f->cmdOK)
-                          : focus == "Reset"    ? static_cast<QWidget*>(f->cmdMAZ)
-                                                : static_cast<QWidget*>(f->cmdAnnuler);
+        const QStringList entered{"15", QString::number(f->lblTot[1]->text().toInt() + 15)};
+        const QList<QWidget*> widgets{f->txtMinPasses, f->cmbActivite, f->cmdOK, f->cmdMAZ,
+                                      f->cmdAnnuler};
+        QWidget* target =
+            widgets[QStringList{"minutes", "activity", "OK", "Reset", "Cancel"}.indexOf(focus)];
         target->setFocus();
         QTest::keyClick(target, Qt::Key(key),
                         key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
@@ -659,9 +652,7 @@ private slots:
             return;
         }
         QVERIFY(StatisticsWindow());
-        QCOMPARE(f->lblJour[1]->text(), outcome == "entered" ? QString("15") : QString("0"));
-        QCOMPARE(f->lblTot[1]->text(),
-                 outcome == "entered" ? QString::number(total.toInt() + 15) : QString("0"));
+        QCOMPARE(row(f, 1), outcome == "entered" ? entered : QStringList({"0", "0"}));
         QCOMPARE(m_app->boxes.count(), 0);
     }
 };
