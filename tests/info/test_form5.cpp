@@ -29,8 +29,7 @@ int aboutWindows() {
 class TestForm5 : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestAppFolder> m_folder;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<TestSandbox> m_app;
     QString m_log;
 
     QStringList logLines() const {
@@ -47,17 +46,15 @@ class TestForm5 : public QObject {
 
 private slots:
     void init() {
-        m_folder = std::make_unique<TestAppFolder>();
-        m_boxes = std::make_unique<MessageBoxRecorder>();
-        m_log = m_folder->path() + QStringLiteral("/viewer.log");
+        m_app = std::make_unique<TestSandbox>();
+        m_log = m_app->folder.path() + QStringLiteral("/viewer.log");
         ViewerProcess::instance().setProgram(QStringLiteral(FAKE_VIEWER),
                                              {QStringLiteral("--log"), m_log});
     }
     void cleanup() {
         ViewerProcess::instance().closeViewer();
         closeAbout();
-        m_boxes.reset();
-        m_folder.reset();
+        m_app.reset();
     }
 
     void contentAsDesigned() {
@@ -132,6 +129,7 @@ private slots:
     void visitOpensOneViewerThenRaisesIt() {
         ViewerProcess& viewer = ViewerProcess::instance();
         QSignalSpy said(&viewer, &ViewerProcess::viewerSaid);
+        QSignalSpy finished(&viewer, &ViewerProcess::viewerFinished);
         ShowAboutWindow();
         QTest::mouseClick(Form5::instance()->cmd2, Qt::LeftButton);
         QVERIFY(viewer.isRunning());
@@ -148,15 +146,17 @@ private slots:
         // Closing About leaves the viewer open.
         QTest::mouseClick(Form5::instance()->cmdOK, Qt::LeftButton);
         QTRY_VERIFY(!Form5::instance());
-        QTest::qWait(100);
         QVERIFY(viewer.isRunning());
         QCOMPARE(viewer.processId(), pid);
 
-        // A new About window reaches the same viewer.
+        // A new About window reaches the same viewer: the same process answers, it never ended.
         ShowAboutWindow();
         Form5::instance()->cmd2_Click();
         QTRY_COMPARE(said.size(), 3);
+        QCOMPARE(said[2][0].toByteArray(), QByteArray("raised\n"));
         QCOMPARE(viewer.processId(), pid);
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(logLines(), (QStringList{"started", "raise", "raise"}));
     }
 
     void closedViewerStartsAfresh() {
@@ -191,13 +191,14 @@ private slots:
     }
 
     void missingViewerIsReported() {
-        ViewerProcess::instance().setProgram(m_folder->path() + QStringLiteral("/no-such-viewer"));
+        ViewerProcess::instance().setProgram(m_app->folder.path() +
+                                             QStringLiteral("/no-such-viewer"));
         ShowAboutWindow();
         Form5::instance()->cmd2_Click();
         QVERIFY(!ViewerProcess::instance().isRunning());
-        QCOMPARE(m_boxes->count(), 1);
-        QCOMPARE(m_boxes->last().style, MsgStyle::Exclamation);
-        QVERIFY(m_boxes->last().text.contains(QStringLiteral("no-such-viewer")));
+        QCOMPARE(m_app->boxes.count(), 1);
+        QCOMPARE(m_app->boxes.last().style, MsgStyle::Exclamation);
+        QVERIFY(m_app->boxes.last().text.contains(QStringLiteral("no-such-viewer")));
         QVERIFY(Form5::instance()); // About stays
     }
 };

@@ -40,6 +40,7 @@ public:
             .arg(QLatin1String(path));
     }
     quint16 port() const { return m_server.serverPort(); }
+    int slowRequests = 0;
 
 private:
     void answer(QTcpSocket* socket) {
@@ -63,10 +64,10 @@ private:
                 guarded->disconnectFromHost();
             }
         };
-        if (path == "/slow")
-            QTimer::singleShot(4000, this, send);
-        else
-            send();
+        if (path != "/slow")
+            return send();
+        ++slowRequests;
+        QTimer::singleShot(4000, this, send);
     }
     QTcpServer m_server;
 };
@@ -159,7 +160,7 @@ private slots:
         viewer.cboAddress->lineEdit()->setText(m_pages.url("/slow"));
         viewer.cboAddress_KeyPress(13);
         QTRY_COMPARE(viewer.windowTitle(), kLoading);
-        QTest::qWait(500);
+        QTRY_COMPARE(m_pages.slowRequests, 1); // the engine waits for the answer
         QCOMPARE(viewer.windowTitle(), kLoading);
         viewer.tbToolBar_ButtonClick(QStringLiteral("Stop"));
         QCOMPARE(viewer.windowTitle(), QStringLiteral("search page"));
@@ -183,9 +184,9 @@ private slots:
         QCOMPARE(said[1][0].toByteArray(), QByteArray("raised\n"));
         QCOMPARE(process.processId(), pid);
 
-        QTest::qWait(1500); // let the engine start its helpers
+        // The engine runs its pages in helper processes.
+        QTRY_VERIFY_WITH_TIMEOUT(!descendants(pid).empty(), 15000);
         const std::set<qint64> helpers = descendants(pid);
-        QVERIFY(!helpers.empty()); // the engine runs its pages in helper processes
         process.closeViewer();
         QVERIFY(!process.isRunning());
         for (qint64 helper : helpers)

@@ -77,6 +77,14 @@ private:
     MessageBoxPresenter m_previous;
 };
 
+// What a window test starts each test function with: its own application folder and a box
+// recorder. Made in init() and dropped in cleanup(); the recorder goes before the folder.
+struct TestSandbox {
+    explicit TestSandbox(const QString& parent = QString()) : folder(parent) {}
+    TestAppFolder folder;
+    MessageBoxRecorder boxes;
+};
+
 // A 70-byte record written out by hand for byte comparisons: little-endian numbers and a
 // message padded with spaces.
 QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message, int total,
