@@ -14,6 +14,12 @@
 
 using namespace Module1;
 
+namespace {
+// Window and logo sizes in twips, width first.
+QSizeF sizeTwips(Form1& f) { return QSizeF(f.Width(), f.Height()); }
+QSizeF logo(Form1& f) { return QSizeF(f.Image2Width(), f.Image2Height()); }
+} // namespace
+
 class TestForm1 : public QObject {
     Q_OBJECT
 private slots:
@@ -40,11 +46,9 @@ private slots:
         QVERIFY(f.testAttribute(Qt::WA_ShowWithoutActivating));
         QVERIFY(f.windowFlags() & Qt::FramelessWindowHint);
 
-        QCOMPARE(f.Width(), 1305.0);
-        QCOMPARE(f.Height(), 555.0);
+        QCOMPARE(sizeTwips(f), QSizeF(1305.0, 555.0));
         QCOMPARE(f.size(), QSize(87, 37));
-        QCOMPARE(f.Image2Width(), 1305.0);
-        QCOMPARE(f.Image2Height(), 555.0);
+        QCOMPARE(logo(f), QSizeF(1305.0, 555.0));
         QCOMPARE(f.ContentWidth(), std::int16_t(1305));
         QCOMPARE(f.ShownCount(), std::int16_t(0));
         QVERIFY(ResizeByUser);
@@ -118,8 +122,7 @@ private slots:
         // Steps 7 to 15 skipped: design size, settings not read.
         QVERIFY(rig.form->isVisible());
         QVERIFY(!IsTopmost(rig.form.get()));
-        QCOMPARE(rig.form->Width(), 5385.0);
-        QCOMPARE(rig.form->Height(), 2970.0);
+        QCOMPARE(sizeTwips(*rig.form), QSizeF(5385.0, 2970.0));
         QCOMPARE(ExerciseFrequency[0], std::int16_t(0));
         QCOMPARE(rig.form->Timer2(0).interval(), 200);
         QVERIFY(!ResizeByUser);
@@ -439,10 +442,8 @@ private slots:
         ResizeByUser = true;
         f.SetWidth(5001);
         QVERIFY(!ResizeByUser);
-        QCOMPARE(f.Image2Height(), 1350.0);
-        QCOMPARE(f.Image2Width(), 3263.0);
-        QCOMPARE(f.Height(), 1350.0);
-        QCOMPARE(f.Width(), 3263.0);
+        QCOMPARE(logo(f), QSizeF(3263.0, 1350.0));
+        QCOMPARE(sizeTwips(f), QSizeF(3263.0, 1350.0));
         QCOMPARE(f.ContentWidth(), std::int16_t(3263));
         QVERIFY(waitingRuns());
         // The next change acts no more until ResizeByUser is raised again.
@@ -454,24 +455,20 @@ private slots:
         // Third row: logo 405 x 978, window height follows the logo.
         ResizeByUser = true;
         f.SetHeight(404);
-        QCOMPARE(f.Image2Height(), 405.0);
-        QCOMPARE(f.Image2Width(), 978.0);
-        QCOMPARE(f.Height(), 405.0);
-        QCOMPARE(f.Width(), 978.0);
+        QCOMPARE(logo(f), QSizeF(978.0, 405.0));
+        QCOMPARE(sizeTwips(f), QSizeF(978.0, 405.0));
         QVERIFY(waitingRuns());
 
         // First row, bounds included: the logo takes the window's size.
         ResizeByUser = true;
         f.SetWidth(979);
-        QCOMPARE(f.Image2Height(), 405.0);
-        QCOMPARE(f.Image2Width(), 979.0);
+        QCOMPARE(logo(f), QSizeF(979.0, 405.0));
         QCOMPARE(f.Width(), 979.0);
         ResizeByUser = false;
         f.SetHeight(1350);
         ResizeByUser = true;
         f.SetWidth(3262);
-        QCOMPARE(f.Image2Height(), 1350.0);
-        QCOMPARE(f.Image2Width(), 3262.0);
+        QCOMPARE(logo(f), QSizeF(3262.0, 1350.0));
         QCOMPARE(f.size(), QSize(217, 90));
         QCOMPARE(rig.boxes.count(), 0);
     }
