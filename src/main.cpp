@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
     const QString folder = QCoreApplication::applicationDirPath();
     FloatingWindowEnvironment environment(timers);
     environment.applicationFolder = folder;
-    environment.lockPaths = SingleInstanceLock::DefaultPaths(folder);
+    environment.lockPaths = SingleInstanceLock::defaultPaths(folder);
     environment.lockFallbacks = SingleInstanceLock::DefaultFallbacks;
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;

@@ -13,8 +13,8 @@ QPoint centredFrameTopLeft(const QSize& outer) {
     const double height = Twips::FromPixelsY(outer.height());
     const double left = Twips::ScreenWidth() / 2 - width / 2;
     const double top = Twips::ScreenHeight() / 2 - height / 2;
-    return QPoint(int(Int16::roundHalfEven(left / Twips::TwipsPerPixelX())),
-                  int(Int16::roundHalfEven(top / Twips::TwipsPerPixelY())));
+    return QPoint(int(Int16::RoundHalfEven(left / Twips::TwipsPerPixelX())),
+                  int(Int16::RoundHalfEven(top / Twips::TwipsPerPixelY())));
 }
 
 // With the window manager's frame known, the window itself goes inside the centred frame.

@@ -16,7 +16,7 @@ void Form1::Timer1_Timer(int i) {
         return;
     LoadAnimations();
     // A due exercise waiting behind three displays keeps counting; it must not overflow.
-    WaitTicks[i] = Int16::incrementSaturating(WaitTicks[i]);
+    WaitTicks[i] = Int16::IncrementSaturating(WaitTicks[i]);
     if (WaitTicks[i] < ExerciseFrequency[i])
         return;
     if (m_shownCount >= 3)
@@ -24,12 +24,12 @@ void Form1::Timer1_Timer(int i) {
     AniGifPlayer& player = AniGif(i);
     player.SetTop(0);
     player.SetLeft(m_contentWidth);
-    m_contentWidth = Int16::fromDouble(m_contentWidth + player.Width());
+    m_contentWidth = Int16::FromDouble(m_contentWidth + player.Width());
     SetWidth(m_contentWidth);
     WaitTicks[i] = 0;
     ShowTicks[i] = 0;
     Timer2(i).setEnabled(true);
-    m_shownCount = Int16::add(m_shownCount, 1);
+    m_shownCount = Int16::Add(m_shownCount, 1);
     ResizeByUser = true;
 }
 
@@ -39,7 +39,7 @@ void Form1::Timer2_Timer(int i) {
     // during a display still ends it.
     if (ShowTicks[i] < ExerciseTiming[i]) {
         AniGif(i).SetVisible(true);
-        ShowTicks[i] = Int16::incrementSaturating(ShowTicks[i]);
+        ShowTicks[i] = Int16::IncrementSaturating(ShowTicks[i]);
         ResizeByUser = true;
         return;
     }
@@ -63,20 +63,20 @@ void Form1::EndDisplays(const std::vector<int>& exercises) {
         Timer2(i).setEnabled(false);
     }
     LayOutRow();
-    m_shownCount = Int16::add(m_shownCount, -int(exercises.size()));
+    m_shownCount = Int16::Add(m_shownCount, -int(exercises.size()));
     SetWidth(m_contentWidth);
     ResizeByUser = true;
 }
 
 void Form1::LayOutRow() {
-    m_contentWidth = Int16::fromDouble(m_image2Width);
+    m_contentWidth = Int16::FromDouble(m_image2Width);
     for (int j = 0; j < ExerciseCount; ++j) {
         AniGifPlayer& player = AniGif(j);
         if (Timer2(j).isEnabled()) {
             player.SetTop(0);
             player.SetLeft(m_contentWidth);
             player.SetVisible(true);
-            m_contentWidth = Int16::fromDouble(m_contentWidth + player.Width());
+            m_contentWidth = Int16::FromDouble(m_contentWidth + player.Width());
         } else {
             player.SetVisible(false);
         }

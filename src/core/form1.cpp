@@ -209,7 +209,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
         m_parts.waitingTimers[i] = m_timer1[i].get();
     }
     m_parts.sizeTwips = [this] { return QSizeF(m_widthTwips, m_heightTwips); };
-    m_parts.narrowToLogo = [this] { SetWidth(Int16::fromDouble(m_image2Width)); };
+    m_parts.narrowToLogo = [this] { SetWidth(Int16::FromDouble(m_image2Width)); };
     m_parts.screen = m_env.screen ? m_env.screen : &PrimaryScreenMetrics;
     RegisterFloatingWindow(&m_parts);
 
@@ -268,7 +268,7 @@ bool Form1::Form_Load() {
         }
         ResizeByUser = false;      // 9
         SetHeight(m_image2Height); // 10
-        m_contentWidth = Int16::fromDouble(m_image2Width);
+        m_contentWidth = Int16::FromDouble(m_image2Width);
         SetWidth(m_contentWidth);
         // Saves interrupted by a crash may have left a temporary file; none can be under way
         // now that this process holds the instance lock.
@@ -335,15 +335,15 @@ void Form1::Form_Resize() {
         return;
     Module1::ResizeByUser = false; // until the exercise cycle raises it again
     try {
-        const int h = Int16::fromDouble(m_heightTwips);
-        const int w = Int16::fromDouble(m_widthTwips);
+        const int h = Int16::FromDouble(m_heightTwips);
+        const int w = Int16::FromDouble(m_widthTwips);
         const SizeCheckResult row = SizeCheckRow(h, w);
         m_image2Height = row.logoHeight;
         m_image2Width = row.logoWidth;
         applyGeometry();
         if (!row.windowHeightUnchanged)
             SetHeight(row.windowHeight);
-        m_contentWidth = Int16::fromDouble(m_image2Width);
+        m_contentWidth = Int16::FromDouble(m_image2Width);
         SetWidth(m_contentWidth);
         StartExerciseTimers();
     } catch (const Failure& failure) {

@@ -12,7 +12,7 @@
 namespace {
 const FloatingWindowParts* g_window = nullptr;
 
-std::int16_t toPixels16(double twips, double divisor) { return Int16::fromDouble(twips / divisor); }
+std::int16_t toPixels16(double twips, double divisor) { return Int16::FromDouble(twips / divisor); }
 } // namespace
 
 void RegisterFloatingWindow(const FloatingWindowParts* parts) { g_window = parts; }
@@ -33,7 +33,7 @@ ScreenMetrics CurrentScreenMetrics() {
 
 static void twipsToPixels(const ScreenMetrics& m, std::int16_t& x, std::int16_t& y) {
     x = toPixels16(x, m.twipsPerPixelX);
-    y = toPixels16(y, Int16::roundHalfEven(m.twipsPerPixelY));
+    y = toPixels16(y, Int16::RoundHalfEven(m.twipsPerPixelY));
 }
 
 void TwipsToPixels(std::int16_t& x, std::int16_t& y) {
@@ -41,23 +41,23 @@ void TwipsToPixels(std::int16_t& x, std::int16_t& y) {
 }
 
 static void twipsToPixels32(const ScreenMetrics& m, std::int32_t& x, std::int32_t& y) {
-    x = Int16::toInt32(x / m.twipsPerPixelX);
-    y = Int16::toInt32(y / Int16::roundHalfEven(m.twipsPerPixelY));
+    x = Int16::ToInt32(x / m.twipsPerPixelX);
+    y = Int16::ToInt32(y / Int16::RoundHalfEven(m.twipsPerPixelY));
 }
 
 MainWindowPlacement ComputeMainWindowPlacement(const ScreenMetrics& screen, double formWidthTwips,
                                                double formHeightTwips) {
     // A 4K screen is more than 32767 twips wide: its size is taken in 32 bits. The window's
     // own size keeps the 16-bit rule; no window of this program comes near it.
-    std::int32_t sw = Int16::toInt32(screen.widthTwips);
-    std::int32_t sh = Int16::toInt32(screen.heightTwips);
+    std::int32_t sw = Int16::ToInt32(screen.widthTwips);
+    std::int32_t sh = Int16::ToInt32(screen.heightTwips);
     twipsToPixels32(screen, sw, sh);
-    std::int16_t w = Int16::fromDouble(formWidthTwips);
-    std::int16_t h = Int16::fromDouble(formHeightTwips);
+    std::int16_t w = Int16::FromDouble(formWidthTwips);
+    std::int16_t h = Int16::FromDouble(formHeightTwips);
     twipsToPixels(screen, w, h);
     MainWindowPlacement p;
-    p.x = Int16::toInt32(0.7 * sw);
-    p.y = Int16::toInt32(0.88 * sh);
+    p.x = Int16::ToInt32(0.7 * sw);
+    p.y = Int16::ToInt32(0.88 * sh);
     p.width = w;
     p.height = h;
     return p;

@@ -20,7 +20,7 @@ constexpr FailureText kFailureTexts[] = {
 };
 } // namespace
 
-QString failureDescription(FailureCode code) {
+QString FailureDescription(FailureCode code) {
     for (const auto& entry : kFailureTexts)
         if (entry.code == code)
             return QString::fromLatin1(entry.text);
@@ -28,12 +28,12 @@ QString failureDescription(FailureCode code) {
 }
 
 Failure::Failure(FailureCode code, int osError)
-    : m_code(code), m_description(failureDescription(code)), m_osError(osError) {
+    : m_code(code), m_description(FailureDescription(code)), m_osError(osError) {
     m_what = m_description.toUtf8();
 }
 
 Failure::Failure(FailureCode code, const QString& detail, int osError)
-    : m_code(code), m_description(failureDescription(code)), m_osError(osError) {
+    : m_code(code), m_description(FailureDescription(code)), m_osError(osError) {
     if (!detail.isEmpty())
         m_description += QStringLiteral(" (") + detail + QLatin1Char(')');
     m_what = m_description.toUtf8();

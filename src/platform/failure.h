@@ -36,7 +36,7 @@ private:
 };
 
 // The fixed wording of every failure number, kept in one table.
-QString failureDescription(FailureCode code);
+QString FailureDescription(FailureCode code);
 
 // Shows the common error report: style MsgStyle::Exclamation, title "Error N in <procedure>
 // method!", text "<prefix><description>, LastDLLError: <code>".

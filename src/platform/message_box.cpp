@@ -7,7 +7,7 @@ MessageBoxPresenter& presenter() {
 }
 } // namespace
 
-int defaultAnswer(int style) {
+int DefaultAnswer(int style) {
     const bool yesNo = (style & MsgStyle::ButtonsMask) == MsgStyle::YesNo;
     if (!yesNo)
         return MsgAnswer::Ok;
@@ -18,10 +18,10 @@ int MsgBox(const QString& text, int style, const QString& title) {
     MessageBoxRequest request{text, style, title.isEmpty() ? kApplicationTitle : title};
     if (presenter())
         return presenter()(request);
-    return defaultAnswer(style);
+    return DefaultAnswer(style);
 }
 
-MessageBoxPresenter setMessageBoxPresenter(MessageBoxPresenter next) {
+MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter next) {
     MessageBoxPresenter previous = std::move(presenter());
     presenter() = std::move(next);
     return previous;

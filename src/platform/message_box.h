@@ -40,7 +40,7 @@ int MsgBox(const QString& text, int style = MsgStyle::OkOnly, const QString& tit
 
 // Installs the presenter; returns the previous one. Without a presenter a box answers with
 // its default button, so widget-free code never blocks.
-MessageBoxPresenter setMessageBoxPresenter(MessageBoxPresenter presenter);
+MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter);
 
 // The answer a box gives when its default button is taken (Enter).
-int defaultAnswer(int style);
+int DefaultAnswer(int style);

@@ -39,4 +39,4 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
     return MsgAnswer::Ok;
 }
 
-void InstallQtMessageBoxPresenter() { setMessageBoxPresenter(&ShowQtMessageBox); }
+void InstallQtMessageBoxPresenter() { SetMessageBoxPresenter(&ShowQtMessageBox); }

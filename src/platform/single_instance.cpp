@@ -76,7 +76,7 @@ SingleInstanceLock::~SingleInstanceLock() {
         ::close(fd); // drops the flock
 }
 
-QStringList SingleInstanceLock::DefaultPaths(const QString& applicationFolder) {
+QStringList SingleInstanceLock::defaultPaths(const QString& applicationFolder) {
     const QString uid = QString::number(::geteuid());
     QStringList paths;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");

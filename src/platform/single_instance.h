@@ -33,7 +33,7 @@ public:
 
     // The runtime folder's lock (when XDG_RUNTIME_DIR is set), then $TMPDIR/lumivista-UID's; and,
     // when neither can be used, a hidden lock file in the application folder.
-    static QStringList DefaultPaths(const QString& applicationFolder);
+    static QStringList defaultPaths(const QString& applicationFolder);
     static constexpr int DefaultFallbacks = 1;
 
 private:

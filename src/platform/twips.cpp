@@ -21,8 +21,8 @@ double TwipsPerPixelY(const QScreen* screen) {
     const QScreen* s = pick(screen);
     return s ? perPixel(s->logicalDotsPerInchY()) : 15.0;
 }
-int ToPixelsX(double twips) { return int(Int16::roundHalfEven(twips / TwipsPerPixelX())); }
-int ToPixelsY(double twips) { return int(Int16::roundHalfEven(twips / TwipsPerPixelY())); }
+int ToPixelsX(double twips) { return int(Int16::RoundHalfEven(twips / TwipsPerPixelX())); }
+int ToPixelsY(double twips) { return int(Int16::RoundHalfEven(twips / TwipsPerPixelY())); }
 double FromPixelsX(int pixels) { return pixels * TwipsPerPixelX(); }
 double FromPixelsY(int pixels) { return pixels * TwipsPerPixelY(); }
 QRect ToPixelRect(double left, double top, double width, double height) {

@@ -32,7 +32,7 @@ std::int16_t getInt16(const QByteArray& in, int offset) {
 } // namespace
 
 namespace Cp1252 {
-QString toUnicode(const QByteArray& bytes) {
+QString ToUnicode(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());
     for (char c : bytes) {
@@ -42,7 +42,7 @@ QString toUnicode(const QByteArray& bytes) {
     return text;
 }
 
-QByteArray fromUnicode(const QString& text) {
+QByteArray FromUnicode(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -66,7 +66,7 @@ QByteArray ExerciseRecord::toBytes() const {
     putInt16(out, 0, Number);
     putInt16(out, 2, Frequency);
     putInt16(out, 4, Timing);
-    const QByteArray text = Cp1252::fromUnicode(m_message);
+    const QByteArray text = Cp1252::FromUnicode(m_message);
     for (int i = 0; i < MessageLength; ++i)
         out[6 + i] = i < text.size() ? text[i] : ' ';
     putInt16(out, 66, TotalMinutes);
@@ -82,7 +82,7 @@ ExerciseRecord ExerciseRecord::fromBytes(const QByteArray& bytes) {
     r.Number = getInt16(in, 0);
     r.Frequency = getInt16(in, 2);
     r.Timing = getInt16(in, 4);
-    r.m_message = Cp1252::toUnicode(in.mid(6, MessageLength));
+    r.m_message = Cp1252::ToUnicode(in.mid(6, MessageLength));
     r.TotalMinutes = getInt16(in, 66);
     r.LastMinutes = getInt16(in, 68);
     return r;

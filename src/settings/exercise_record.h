@@ -43,6 +43,6 @@ private:
 // Windows-1252, the single-byte Western code page files were written in. Every byte maps to
 // one character and back; characters the page cannot hold become '?'.
 namespace Cp1252 {
-QString toUnicode(const QByteArray& bytes);
-QByteArray fromUnicode(const QString& text);
+QString ToUnicode(const QByteArray& bytes);
+QByteArray FromUnicode(const QString& text);
 } // namespace Cp1252

@@ -229,7 +229,7 @@ void Form2::Form_Activate() {
     try {
         SettingsFileProtocol::Open();
         const double records = double(SettingsFileProtocol::Length()) / ExerciseRecord::Size;
-        if (Int16::roundHalfEven(records) != 0) {
+        if (Int16::RoundHalfEven(records) != 0) {
             for (int i = 0; i < Module1::ExerciseCount; ++i)
                 ReadRecord(std::int16_t(i + 1));
         } else {
@@ -266,8 +266,8 @@ ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
     ExerciseRecord& record = Module1::CurrentRecord;
     const int row = Num - 1;
     record.Number = Num;
-    record.Frequency = Int16::fromDouble(NumericValue(m_text2[row]->text()));
-    record.Timing = Int16::fromDouble(NumericValue(m_text3[0]->text()));
+    record.Frequency = Int16::FromDouble(NumericValue(m_text2[row]->text()));
+    record.Timing = Int16::FromDouble(NumericValue(m_text3[0]->text()));
     record.setMessage(m_text4[row]->text());
     return record;
 }

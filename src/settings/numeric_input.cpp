@@ -87,7 +87,7 @@ bool ExceedsLimit(const QString& text) { return NumericValue(text) > Limit; }
 
 std::optional<std::int16_t> StoredValue(const QString& text) {
     try {
-        return Int16::fromDouble(NumericValue(text));
+        return Int16::FromDouble(NumericValue(text));
     } catch (const Failure&) {
         return std::nullopt;
     }

@@ -28,7 +28,7 @@ std::optional<std::int16_t> ConvertMinutes(const QString& text) {
     if (!ok)
         return std::nullopt;
     try {
-        return Int16::fromDouble(value);
+        return Int16::FromDouble(value);
     } catch (const Failure&) {
         return std::nullopt;
     }
@@ -36,7 +36,7 @@ std::optional<std::int16_t> ConvertMinutes(const QString& text) {
 
 std::optional<std::int16_t> AddToTotal(std::int16_t total, std::int16_t minutes) {
     try {
-        return Int16::add(total, minutes);
+        return Int16::Add(total, minutes);
     } catch (const Failure&) {
         return std::nullopt;
     }

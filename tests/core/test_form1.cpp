@@ -300,10 +300,10 @@ private slots:
 
         const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.path()));
-        const QStringList defaults = SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app"));
+        const QStringList defaults = SingleInstanceLock::defaultPaths(QStringLiteral("/opt/app"));
         qunsetenv("XDG_RUNTIME_DIR");
         const int withoutRuntime =
-            SingleInstanceLock::DefaultPaths(QStringLiteral("/opt/app")).size();
+            SingleInstanceLock::defaultPaths(QStringLiteral("/opt/app")).size();
         if (!runtimeBefore.isEmpty())
             qputenv("XDG_RUNTIME_DIR", runtimeBefore);
         const QString uid = QString::number(::geteuid());

@@ -27,7 +27,7 @@ private slots:
     void roundsHalvesToEven() {
         QFETCH(double, value);
         QFETCH(int, expected);
-        QCOMPARE(int(Int16::fromDouble(value)), expected);
+        QCOMPARE(int(Int16::FromDouble(value)), expected);
     }
 
     void overflowsOutsideSixteenBits_data() {
@@ -42,7 +42,7 @@ private slots:
     void overflowsOutsideSixteenBits() {
         QFETCH(double, value);
         try {
-            Int16::fromDouble(value);
+            Int16::FromDouble(value);
             QFAIL("no overflow reported");
         } catch (const Failure& failure) {
             QCOMPARE(failure.code(), FailureCode::Overflow);
@@ -52,14 +52,14 @@ private slots:
     }
 
     void integerAdditionAndSaturation() {
-        QCOMPARE(int(Int16::add(32766, 1)), 32767);
-        QCOMPARE(int(Int16::add(-32767, -1)), -32768);
-        QVERIFY_THROWS_EXCEPTION(Failure, Int16::add(32767, 1));
-        QVERIFY_THROWS_EXCEPTION(Failure, Int16::add(-32768, -1));
-        QCOMPARE(int(Int16::incrementSaturating(32766)), 32767);
-        QCOMPARE(int(Int16::incrementSaturating(32767)), 32767);
-        QCOMPARE(Int16::toInt32(0.7 * 1920), 1344);
-        QCOMPARE(Int16::toInt32(0.88 * 1080), 950);
+        QCOMPARE(int(Int16::Add(32766, 1)), 32767);
+        QCOMPARE(int(Int16::Add(-32767, -1)), -32768);
+        QVERIFY_THROWS_EXCEPTION(Failure, Int16::Add(32767, 1));
+        QVERIFY_THROWS_EXCEPTION(Failure, Int16::Add(-32768, -1));
+        QCOMPARE(int(Int16::IncrementSaturating(32766)), 32767);
+        QCOMPARE(int(Int16::IncrementSaturating(32767)), 32767);
+        QCOMPARE(Int16::ToInt32(0.7 * 1920), 1344);
+        QCOMPARE(Int16::ToInt32(0.88 * 1080), 950);
     }
 
     void errorReportHasTheCommonFormat() {
@@ -97,7 +97,7 @@ private slots:
 
     void recorderRestoresThePreviousPresenter() {
         int outerCalls = 0;
-        auto previous = setMessageBoxPresenter([&](const MessageBoxRequest&) {
+        auto previous = SetMessageBoxPresenter([&](const MessageBoxRequest&) {
             ++outerCalls;
             return MsgAnswer::No;
         });
@@ -107,7 +107,7 @@ private slots:
         }
         QCOMPARE(MsgBox(QStringLiteral("outer"), MsgStyle::YesNo), MsgAnswer::No);
         QCOMPARE(outerCalls, 1);
-        setMessageBoxPresenter(previous);
+        SetMessageBoxPresenter(previous);
     }
 };
 

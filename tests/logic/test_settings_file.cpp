@@ -110,10 +110,10 @@ private slots:
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
-        QCOMPARE(Cp1252::fromUnicode(Cp1252::toUnicode(all)), all);
-        QCOMPARE(Cp1252::toUnicode(QByteArray("\x80\x8c\x9f\xe9", 4)), QStringLiteral("€ŒŸé"));
+        QCOMPARE(Cp1252::FromUnicode(Cp1252::ToUnicode(all)), all);
+        QCOMPARE(Cp1252::ToUnicode(QByteArray("\x80\x8c\x9f\xe9", 4)), QStringLiteral("€ŒŸé"));
         // Characters the page cannot hold become '?', one per character.
-        QCOMPARE(Cp1252::fromUnicode(QStringLiteral("a日b😀c")), QByteArray("a?b?c"));
+        QCOMPARE(Cp1252::FromUnicode(QStringLiteral("a日b😀c")), QByteArray("a?b?c"));
         ExerciseRecord r;
         r.setMessage(QStringLiteral("Œil très fatigué"));
         QCOMPARE(ExerciseRecord::fromBytes(r.toBytes()).message(), r.message());

@@ -99,7 +99,7 @@ bool forbidNewFilesInFolder(SmallFileSystem& disk, const TestAppFolder& folder) 
 }
 
 MessageBoxRecorder::MessageBoxRecorder() {
-    m_previous = setMessageBoxPresenter([this](const MessageBoxRequest& request) {
+    m_previous = SetMessageBoxPresenter([this](const MessageBoxRequest& request) {
         m_shown.append(request);
         if (!m_actions.empty()) {
             auto action = std::move(m_actions.front());
@@ -107,14 +107,14 @@ MessageBoxRecorder::MessageBoxRecorder() {
             action();
         }
         if (m_answers.empty())
-            return defaultAnswer(request.style);
+            return DefaultAnswer(request.style);
         const int answer = m_answers.front();
         m_answers.pop_front();
         return answer;
     });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { setMessageBoxPresenter(std::move(m_previous)); }
+MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxPresenter(std::move(m_previous)); }
 
 QByteArray handRecord(int number, int frequency, int timing, const QByteArray& message, int total,
                       int last) {
