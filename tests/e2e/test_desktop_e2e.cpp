@@ -144,25 +144,33 @@ class TestDesktopE2E : public QObject {
             [&] { return field(r.desktop->readSettings(), 1, 66) == 35; }, 5000);
     }
 
-    // The viewer's top-level window once its home page has come: Qt replaces the first native
-    // window as the page view comes up, and the page's arrival resets the address box.
-    static QString waitForViewer(const Running& r) {
+    // The viewer's top-level window once its home page has come, or "" while there is none.
+    static QString viewerWindow(const Running& r) {
         const QStringList early = {QString(), QStringLiteral(" ") + Maker::Name,
                                    QStringLiteral("Loading the page, please wait...")};
+        for (const QString& pid : r.desktop->programProcesses()) {
+            if (pid.toLongLong() == r.program->processId())
+                continue;
+            for (const QString& id : r.desktop->windowsOf(pid.toLongLong()))
+                if (!early.contains(r.desktop->title(id)))
+                    return id;
+        }
+        return QString();
+    }
+
+    // Qt replaces the viewer's first native window as the page view comes up, and the home
+    // page's arrival resets the address box: the viewer is ready once one window has stayed.
+    static QString waitForViewer(const Running& r) {
         QString viewer;
+        QElapsedTimer since;
         DesktopSession::waitUntil(
             [&] {
-                for (const QString& pid : r.desktop->programProcesses()) {
-                    if (pid.toLongLong() == r.program->processId())
-                        continue;
-                    for (const QString& id : r.desktop->windowsOf(pid.toLongLong())) {
-                        if (!early.contains(r.desktop->title(id))) {
-                            viewer = id;
-                            return true;
-                        }
-                    }
+                const QString now = viewerWindow(r);
+                if (now != viewer) {
+                    viewer = now;
+                    since.start();
                 }
-                return false;
+                return !viewer.isEmpty() && since.elapsed() >= 1500;
             },
             30000);
         return viewer;
