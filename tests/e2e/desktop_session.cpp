@@ -170,17 +170,31 @@ QString DesktopSession::x(const QString& program, const QStringList& args, int* 
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
+QString DesktopSession::xdotool(const QStringList& args) const {
+    return x(QStringLiteral("xdotool"), args);
+}
+
+QStringList DesktopSession::visibleWindows(const QStringList& query) const {
+    return xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} + query)
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QStringList DesktopSession::windowsNamed(const QString& title) const {
+    return visibleWindows(
+        {QStringLiteral("--name"),
+         QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("$")});
+}
+
+QStringList DesktopSession::windowsOf(qint64 pid) const {
+    return visibleWindows({QStringLiteral("--pid"), QString::number(pid)});
+}
+
 QString DesktopSession::waitForWindow(const QString& title, int timeoutMs,
                                       const QString& except) const {
     QString found;
     waitUntil(
         [&] {
-            const QString ids =
-                x(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                   QStringLiteral("--name"),
-                   QStringLiteral("^") + QRegularExpression::escape(title) + QStringLiteral("$")});
-            QStringList candidates = ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QStringList candidates = windowsNamed(title);
             candidates.removeAll(except);
             found = candidates.value(0);
             return !found.isEmpty();
@@ -190,16 +204,7 @@ QString DesktopSession::waitForWindow(const QString& title, int timeoutMs,
 }
 
 bool DesktopSession::waitForNoWindow(const QString& title, int timeoutMs) const {
-    return waitUntil(
-        [&] {
-            return x(QStringLiteral("xdotool"),
-                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                      QStringLiteral("--name"),
-                      QStringLiteral("^") + QRegularExpression::escape(title) +
-                          QStringLiteral("$")})
-                .isEmpty();
-        },
-        timeoutMs);
+    return waitUntil([&] { return windowsNamed(title).isEmpty(); }, timeoutMs);
 }
 
 QString DesktopSession::waitForLogoWindow(qint64 pid, int timeoutMs) const {
@@ -210,11 +215,7 @@ QString DesktopSession::waitForWindowOf(qint64 pid, int timeoutMs) const {
     QString found;
     waitUntil(
         [&] {
-            found = x(QStringLiteral("xdotool"),
-                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                       QStringLiteral("--pid"), QString::number(pid)})
-                        .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                        .value(0);
+            found = windowsOf(pid).value(0);
             return !found.isEmpty();
         },
         timeoutMs);
@@ -223,8 +224,8 @@ QString DesktopSession::waitForWindowOf(qint64 pid, int timeoutMs) const {
 
 QRect DesktopSession::geometry(const QString& window) const {
     // --shell prints X, Y, WIDTH and HEIGHT of the window's client area on the root window.
-    const QString out = x(QStringLiteral("xdotool"),
-                          {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    const QString out =
+        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
     QRect rect;
     for (const QString& line : out.split(QLatin1Char('\n'))) {
         const QString value = line.section(QLatin1Char('='), 1);
@@ -292,25 +293,24 @@ bool DesktopSession::activate(const QString& window) const {
     // A busy machine can lose the first request; ask again until the focus has moved.
     return waitUntil(
         [&] {
-            x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), window});
-            return waitUntil(
-                [&] {
-                    return x(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}) ==
-                           window;
-                },
-                1500);
+            xdotool({QStringLiteral("windowactivate"), window});
+            return waitUntil([&] { return activeWindow() == window; }, 1500);
         },
         10000);
 }
 
+void DesktopSession::focus(const QString& window) const {
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+}
+
+QString DesktopSession::activeWindow() const {
+    return xdotool({QStringLiteral("getactivewindow")});
+}
+
 bool DesktopSession::switchToWorkspace(int n) const {
-    x(QStringLiteral("xdotool"), {QStringLiteral("set_desktop"), QString::number(n)});
-    return waitUntil(
-        [&] {
-            return x(QStringLiteral("xdotool"), {QStringLiteral("get_desktop")}) ==
-                   QString::number(n);
-        },
-        5000);
+    xdotool({QStringLiteral("set_desktop"), QString::number(n)});
+    return waitUntil([&] { return xdotool({QStringLiteral("get_desktop")}) == QString::number(n); },
+                     5000);
 }
 
 QStringList DesktopSession::netWmState(const QString& window) const {
@@ -324,7 +324,7 @@ QStringList DesktopSession::netWmState(const QString& window) const {
 }
 
 QString DesktopSession::title(const QString& window) const {
-    return x(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window});
+    return xdotool({QStringLiteral("getwindowname"), window});
 }
 
 QStringList DesktopSession::programProcesses() const {
@@ -339,50 +339,34 @@ QStringList DesktopSession::programProcesses() const {
 }
 
 void DesktopSession::key(const QString& keys) const {
-    x(QStringLiteral("xdotool"),
-      QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
-          keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
+            keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
 }
 
 void DesktopSession::type(const QString& text) const {
-    x(QStringLiteral("xdotool"),
-      {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
 }
 
 void DesktopSession::click(QPoint at, int button, int repeat) const {
-    x(QStringLiteral("xdotool"),
-      {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-       QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"),
-       QStringLiteral("--repeat"), QString::number(repeat), QStringLiteral("--delay"),
-       QStringLiteral("80"), QString::number(button)});
+    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+             QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"),
+             QStringLiteral("--repeat"), QString::number(repeat), QStringLiteral("--delay"),
+             QStringLiteral("80"), QString::number(button)});
 }
 
 void DesktopSession::drag(QPoint from, QPoint to) const {
-    const QPoint middle = (from + to) / 2;
-    x(QStringLiteral("xdotool"), {QStringLiteral("mousemove"),
-                                  QString::number(from.x()),
-                                  QString::number(from.y()),
-                                  QStringLiteral("sleep"),
-                                  QStringLiteral("0.2"),
-                                  QStringLiteral("mousedown"),
-                                  QStringLiteral("1"),
-                                  QStringLiteral("sleep"),
-                                  QStringLiteral("0.2"),
-                                  QStringLiteral("mousemove"),
-                                  QString::number(from.x() + 10),
-                                  QString::number(from.y() - 10),
-                                  QStringLiteral("sleep"),
-                                  QStringLiteral("0.2"),
-                                  QStringLiteral("mousemove"),
-                                  QString::number(middle.x()),
-                                  QString::number(middle.y()),
-                                  QStringLiteral("sleep"),
-                                  QStringLiteral("0.2"),
-                                  QStringLiteral("mousemove"),
-                                  QString::number(to.x()),
-                                  QString::number(to.y()),
-                                  QStringLiteral("sleep"),
-                                  QStringLiteral("0.3"),
-                                  QStringLiteral("mouseup"),
-                                  QStringLiteral("1")});
+    QStringList args;
+    auto moveTo = [&](QPoint at, const char* pause) {
+        args << QStringLiteral("mousemove") << QString::number(at.x()) << QString::number(at.y())
+             << QStringLiteral("sleep") << QLatin1String(pause);
+    };
+    moveTo(from, "0.2");
+    args << QStringLiteral("mousedown") << QStringLiteral("1") << QStringLiteral("sleep")
+         << QStringLiteral("0.2");
+    // A small step first, then halfway, so that the press reads as a drag.
+    moveTo(from + QPoint(10, -10), "0.2");
+    moveTo((from + to) / 2, "0.2");
+    moveTo(to, "0.3");
+    args << QStringLiteral("mouseup") << QStringLiteral("1");
+    xdotool(args);
 }

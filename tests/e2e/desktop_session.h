@@ -32,7 +32,12 @@ public:
     QProcess* launch(const QString& runtimeDir = QString());
     // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
     QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
+    QString xdotool(const QStringList& args) const;
 
+    // Ids of the visible windows `xdotool search --onlyvisible` finds for the query.
+    QStringList visibleWindows(const QStringList& query) const;
+    QStringList windowsNamed(const QString& title) const;
+    QStringList windowsOf(qint64 pid) const;
     // Visible top-level windows whose title is exactly `title` (0 when none shows up in time).
     QString waitForWindow(const QString& title, int timeoutMs = 10000,
                           const QString& except = QString()) const;
@@ -52,6 +57,9 @@ public:
     bool isViewable(const QString& window) const;
     // Activates the window and waits until the window manager has given it the focus.
     bool activate(const QString& window) const;
+    // Asks for the focus once and waits for the window manager's answer.
+    void focus(const QString& window) const;
+    QString activeWindow() const;
     // Switches to workspace n and waits until the window manager reports it.
     bool switchToWorkspace(int n) const;
     QString windowManager() const { return m_windowManager; }

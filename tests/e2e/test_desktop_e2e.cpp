@@ -2,6 +2,7 @@
 // xdotool.
 #include "core/module1.h"
 #include "desktop_session.h"
+#include "info/maker.h"
 #include "test_support.h"
 
 #include <QTcpServer>
@@ -9,6 +10,13 @@
 #include <QtTest>
 
 namespace {
+const QString configurationTitle = QStringLiteral(" Lumivista: Logo Configuration Window");
+const QString statisticsTitle = QStringLiteral(" Lumivista: Statistics");
+const QString aboutTitle = QStringLiteral(" About Lumivista");
+// Where a fresh logo window stands, and how wide it grows while an exercise shows beside it.
+const QRect logoHome(1344, 950, 87, 37);
+constexpr int widenedWidth = 87 + 33;
+
 // Nine records with every exercise off (frequency 0), timing 10, and the given totals.
 QByteArray quietSettings(int total = 0) {
     QByteArray bytes;
@@ -17,23 +25,31 @@ QByteArray quietSettings(int total = 0) {
     return bytes;
 }
 
+// Within a pixel each way: the window manager may round where it places a window.
+bool near(QPoint a, QPoint b) { return qAbs(a.x() - b.x()) <= 1 && qAbs(a.y() - b.y()) <= 1; }
+
+QString text(QPoint p) { return QStringLiteral("%1,%2").arg(p.x()).arg(p.y()); }
+
 std::int16_t field(const QByteArray& file, int record, int offset) {
     const int at = (record - 1) * 70 + offset;
     return std::int16_t(quint8(file[at]) | (quint8(file[at + 1]) << 8));
 }
 
-// A loopback page for the viewer, served from this process.
+// Loopback pages for the viewer, served from this process: `title` names the page for each
+// path, and every request is counted.
 class LoopbackPage : public QTcpServer {
 public:
-    LoopbackPage() {
+    explicit LoopbackPage(std::function<QByteArray(const QByteArray& path)> title) {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this] {
+        connect(this, &QTcpServer::newConnection, this, [this, title] {
             while (QTcpSocket* socket = nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                    socket->readAll();
-                    const QByteArray body = "<html><head><title>Loopback test "
-                                            "page</title></head><body>ok</body></html>";
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, title] {
+                    const QByteArray path = socket->readAll().split(' ').value(1);
+                    ++m_requests[path];
+                    const QByteArray body = "<html><head><title>" + title(path) +
+                                            "</title></head><body>ok</body></html>";
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+                                  "Cache-Control: no-store\r\nContent-Length: " +
                                   QByteArray::number(body.size()) +
                                   "\r\nConnection: close\r\n\r\n" + body);
                     socket->disconnectFromHost();
@@ -42,8 +58,19 @@ public:
         });
     }
     QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()); }
+    int requests(const QByteArray& path) const { return m_requests.value(path); }
+
+private:
+    QHash<QByteArray, int> m_requests;
 };
 } // namespace
+
+// Starts the program on a fresh desktop with `settings` as its file; the case ends here when
+// the desktop or the logo window does not come up.
+#define START_PROGRAM(r, settings)                                                                 \
+    Running r = start(settings);                                                                   \
+    QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));                                  \
+    QVERIFY(!r.logo.isEmpty())
 
 class TestDesktopE2E : public QObject {
     Q_OBJECT
@@ -54,7 +81,7 @@ class TestDesktopE2E : public QObject {
         QString logo;
     };
 
-    Running start(const QByteArray& settings) {
+    static Running start(const QByteArray& settings) {
         Running r;
         r.desktop = std::make_unique<DesktopSession>();
         if (!r.desktop->ready())
@@ -65,23 +92,114 @@ class TestDesktopE2E : public QObject {
         return r;
     }
 
-    QPoint logoCentre(const Running& r) const { return r.desktop->geometry(r.logo).center(); }
+    static QPoint logoCentre(const Running& r) { return r.desktop->geometry(r.logo).center(); }
 
-    void openMenu(const Running& r) const {
-        r.desktop->click(logoCentre(r), 3);
+    static bool onTop(const Running& r) {
+        return r.desktop->netWmState(r.logo).contains(QStringLiteral("_NET_WM_STATE_ABOVE"));
+    }
+
+    static bool waitForLogoWidth(const Running& r, int width, int timeoutMs) {
+        return DesktopSession::waitUntil(
+            [&] { return r.desktop->geometry(r.logo).width() == width; }, timeoutMs);
+    }
+
+    static void focusLogo(const Running& r) {
+        r.desktop->focus(r.logo);
+        QThread::msleep(300);
+    }
+
+    // Runs a command of the logo's popup menu by its access key and returns the window it
+    // shows, once settled. The menu opens from a right click, or from `menuKeys` on the focused
+    // logo.
+    static QString command(const Running& r, const QString& accessKey, const QString& title,
+                           const QString& menuKeys = QString()) {
+        if (menuKeys.isEmpty()) {
+            r.desktop->click(logoCentre(r), 3);
+        } else {
+            focusLogo(r);
+            r.desktop->key(menuKeys);
+        }
         QThread::msleep(500);
+        r.desktop->key(accessKey);
+        const QString window = r.desktop->waitForWindow(title, 10000, r.logo);
+        if (!window.isEmpty())
+            QThread::msleep(300); // typed keys reach a window only once it has settled
+        return window;
+    }
+
+    // Exit, confirmed with Y in its message box, ends the program.
+    static void exitFromMenu(const Running& r, const QString& menuKeys = QString()) {
+        QVERIFY(!command(r, QStringLiteral("e"), QStringLiteral("Lumivista"), menuKeys).isEmpty());
+        r.desktop->key(QStringLiteral("y"));
+        QVERIFY(r.program->waitForFinished(10000));
+    }
+
+    // Types 15 into the minutes of the first activity, confirms with `keys`, and waits for its
+    // total in the file to grow from 20 to 35.
+    static bool entersFifteenMinutes(const Running& r, const QString& keys) {
+        r.desktop->key(QStringLiteral("ctrl+a"));
+        r.desktop->type(QStringLiteral("15"));
+        r.desktop->key(keys);
+        return DesktopSession::waitUntil(
+            [&] { return field(r.desktop->readSettings(), 1, 66) == 35; }, 5000);
+    }
+
+    // The viewer's top-level window once its home page has come, or "" while there is none.
+    static QString viewerWindow(const Running& r) {
+        const QStringList early = {QString(), QStringLiteral(" ") + Maker::Name,
+                                   QStringLiteral("Loading the page, please wait...")};
+        for (const QString& pid : r.desktop->programProcesses()) {
+            if (pid.toLongLong() == r.program->processId())
+                continue;
+            for (const QString& id : r.desktop->windowsOf(pid.toLongLong()))
+                if (!early.contains(r.desktop->title(id)))
+                    return id;
+        }
+        return QString();
+    }
+
+    // Qt replaces the viewer's first native window as the page view comes up, and the home
+    // page's arrival resets the address box: the viewer is ready once one window has stayed.
+    static QString waitForViewer(const Running& r) {
+        QString viewer;
+        QElapsedTimer since;
+        DesktopSession::waitUntil(
+            [&] {
+                const QString now = viewerWindow(r);
+                if (now != viewer) {
+                    viewer = now;
+                    since.start();
+                }
+                return !viewer.isEmpty() && since.elapsed() >= 1500;
+            },
+            30000);
+        return viewer;
+    }
+
+    // Alt+A moves to the address box; Enter goes to exactly the typed address.
+    static void goTo(const Running& r, const QString& address) {
+        r.desktop->key(QStringLiteral("alt+a ctrl+a"));
+        r.desktop->type(address);
+        r.desktop->key(QStringLiteral("Return"));
+    }
+
+    static bool waitForTitle(const Running& r, const QString& window, const QString& title) {
+        return DesktopSession::waitUntil(
+            [&] {
+                QCoreApplication::processEvents(); // the page server answers meanwhile
+                return r.desktop->title(window) == title;
+            },
+            30000);
     }
 
 private slots:
     void startsInPlaceNotOnTopAndMovesWhenDragged() {
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
-        QCOMPARE(r.desktop->geometry(r.logo), QRect(1344, 950, 87, 37));
-        QVERIFY(!r.desktop->netWmState(r.logo).contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
+        START_PROGRAM(r, quietSettings());
+        QCOMPARE(r.desktop->geometry(r.logo), logoHome);
+        QVERIFY(!onTop(r));
 
         // The grabbed point stays under the pointer: a drag moves the window by exactly as much.
-        QPoint expected(1344, 950);
+        QPoint expected = logoHome.topLeft();
         QPoint grab(1380, 968);
         for (const QPoint by : {QPoint(-200, -100), QPoint(-380, -368), QPoint(580, 468)}) {
             r.desktop->drag(grab, grab + by);
@@ -90,28 +208,19 @@ private slots:
             DesktopSession::waitUntil(
                 [&] { return r.desktop->clientArea(r.logo).topLeft() == expected; }, 3000);
             const QRect moved = r.desktop->clientArea(r.logo);
-            QVERIFY2(qAbs(moved.x() - expected.x()) <= 1 && qAbs(moved.y() - expected.y()) <= 1,
-                     qPrintable(QStringLiteral("dragged by %1,%2, moved to %3,%4, not %5,%6")
-                                    .arg(by.x())
-                                    .arg(by.y())
-                                    .arg(moved.x())
-                                    .arg(moved.y())
-                                    .arg(expected.x())
-                                    .arg(expected.y())));
-            QCOMPARE(moved.size(), QSize(87, 37));
+            QVERIFY2(near(moved.topLeft(), expected),
+                     qPrintable(QStringLiteral("dragged by %1, moved to %2, not %3")
+                                    .arg(text(by), text(moved.topLeft()), text(expected))));
+            QCOMPARE(moved.size(), logoHome.size());
         }
     }
 
     // A reminder, not a task: no taskbar or pager entry, on every workspace, with the icon.
     void floatingWindowIsNoTaskAndOnEveryWorkspace() {
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM(r, quietSettings());
         const QStringList state = r.desktop->netWmState(r.logo);
-        QVERIFY2(state.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")),
-                 qPrintable(state.join(' ')));
-        QVERIFY2(state.contains(QStringLiteral("_NET_WM_STATE_SKIP_PAGER")),
-                 qPrintable(state.join(' ')));
+        for (const char* skip : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+            QVERIFY2(state.contains(QLatin1String(skip)), qPrintable(state.join(' ')));
         QCOMPARE(r.desktop->property(r.logo, QStringLiteral("_NET_WM_DESKTOP")),
                  QStringLiteral("4294967295"));
         QVERIFY(r.desktop->hasIcon(r.logo));
@@ -123,7 +232,7 @@ private slots:
             QThread::msleep(200);
             QVERIFY2(r.desktop->isViewable(r.logo), qPrintable(QString::number(workspace)));
         }
-        QCOMPARE(r.desktop->clientArea(r.logo), QRect(1344, 950, 87, 37));
+        QCOMPARE(r.desktop->clientArea(r.logo), logoHome);
     }
 
     // The windows the menu opens: their outer frames centred on the screen, the application
@@ -131,22 +240,15 @@ private slots:
     void dialogsOpenCentredWithTheIcon_data() {
         QTest::addColumn<QString>("menuKey");
         QTest::addColumn<QString>("title");
-        QTest::newRow("configuration") << "c"
-                                       << " Lumivista: Logo Configuration Window";
-        QTest::newRow("statistics") << "s"
-                                    << " Lumivista: Statistics";
-        QTest::newRow("about") << "a"
-                               << " About Lumivista";
+        QTest::newRow("configuration") << "c" << configurationTitle;
+        QTest::newRow("statistics") << "s" << statisticsTitle;
+        QTest::newRow("about") << "a" << aboutTitle;
     }
     void dialogsOpenCentredWithTheIcon() {
         QFETCH(QString, menuKey);
         QFETCH(QString, title);
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
-        openMenu(r);
-        r.desktop->key(menuKey);
-        const QString window = r.desktop->waitForWindow(title);
+        START_PROGRAM(r, quietSettings());
+        const QString window = command(r, menuKey, title);
         QVERIFY(!window.isEmpty());
         std::optional<QMargins> frame;
         QVERIFY(DesktopSession::waitUntil(
@@ -155,17 +257,11 @@ private slots:
         QThread::msleep(300); // the window settles where it is going
         const QRect outer = r.desktop->clientArea(window).marginsAdded(*frame);
         const QPoint centred((1920 - outer.width()) / 2, (1080 - outer.height()) / 2);
-        QVERIFY2(
-            (outer.topLeft() - centred).manhattanLength() <= 1 ||
-                (qAbs(outer.left() - centred.x()) <= 1 && qAbs(outer.top() - centred.y()) <= 1),
-            qPrintable(QStringLiteral("%1: frame at %2,%3 (%4 x %5), centred is %6,%7")
-                           .arg(r.desktop->windowManager())
-                           .arg(outer.left())
-                           .arg(outer.top())
-                           .arg(outer.width())
-                           .arg(outer.height())
-                           .arg(centred.x())
-                           .arg(centred.y())));
+        QVERIFY2(near(outer.topLeft(), centred),
+                 qPrintable(QStringLiteral("%1: frame at %2 (%3 x %4), centred is %5")
+                                .arg(r.desktop->windowManager(), text(outer.topLeft()),
+                                     QString::number(outer.width()),
+                                     QString::number(outer.height()), text(centred))));
         QVERIFY(r.desktop->hasIcon(window));
         const QString allowed =
             r.desktop->property(window, QStringLiteral("_NET_WM_ALLOWED_ACTIONS"));
@@ -182,9 +278,7 @@ private slots:
     }
 
     void secondStartIsRefused() {
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM(r, quietSettings());
         QProcess* second = r.desktop->launch();
         const QString box = r.desktop->waitForWindowOf(second->processId());
         QVERIFY(!box.isEmpty());
@@ -203,68 +297,46 @@ private slots:
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(third->waitForFinished(5000));
         QCOMPARE(r.program->state(), QProcess::Running);
-        QCOMPARE(r.desktop->geometry(r.logo), QRect(1344, 950, 87, 37));
+        QCOMPARE(r.desktop->geometry(r.logo), logoHome);
     }
 
     void exerciseWidensTheWindowAtItsTickAndNarrowsAfterItsTiming() {
         QByteArray settings = quietSettings();
         settings.replace(140, 70, handRecord(3, 1, 10, "blink", 0, 0)); // Blinking: F 1, T 10
-        Running r = start(settings);
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM(r, settings);
         QElapsedTimer sinceStart;
         sinceStart.start();
-        QVERIFY(DesktopSession::waitUntil(
-            [&] { return r.desktop->geometry(r.logo).width() == 87 + 33; }, 14000));
+        QVERIFY(waitForLogoWidth(r, widenedWidth, 14000));
         QVERIFY2(sinceStart.elapsed() > 8500, qPrintable(QString::number(sinceStart.elapsed())));
         QElapsedTimer shown;
         shown.start();
-        QVERIFY(DesktopSession::waitUntil([&] { return r.desktop->geometry(r.logo).width() == 87; },
-                                          6000));
+        QVERIFY(waitForLogoWidth(r, logoHome.width(), 6000));
         // Ten display ticks of 300 ms, then the eleventh removes it.
         QVERIFY2(shown.elapsed() > 2500, qPrintable(QString::number(shown.elapsed())));
     }
 
     void menuBackFrontTogglesStayOnTop() {
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM(r, quietSettings());
         for (bool expectAbove : {true, false}) {
-            openMenu(r);
-            r.desktop->key(QStringLiteral("b"));
-            const QString box = r.desktop->waitForWindow(QStringLiteral("Attention..."));
-            QVERIFY(!box.isEmpty());
+            QVERIFY(!command(r, QStringLiteral("b"), QStringLiteral("Attention...")).isEmpty());
             // The stacking changes only once the message is dismissed.
-            QCOMPARE(r.desktop->netWmState(r.logo).contains(QStringLiteral("_NET_WM_STATE_ABOVE")),
-                     !expectAbove);
+            QCOMPARE(onTop(r), !expectAbove);
             r.desktop->key(QStringLiteral("Return"));
-            QVERIFY(DesktopSession::waitUntil(
-                [&] {
-                    return r.desktop->netWmState(r.logo).contains(
-                               QStringLiteral("_NET_WM_STATE_ABOVE")) == expectAbove;
-                },
-                5000));
+            QVERIFY(DesktopSession::waitUntil([&] { return onTop(r) == expectAbove; }, 5000));
         }
     }
 
     void configurationSavesTypedEditsAndDrivesTheCycle() {
-        Running r = start(quietSettings(5));
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM(r, quietSettings(5));
 
         // The menu's access key C opens it; closing it from the title bar acts as Cancel.
-        openMenu(r);
-        r.desktop->key(QStringLiteral("c"));
-        const QString title = QStringLiteral(" Lumivista: Logo Configuration Window");
-        QString window = r.desktop->waitForWindow(title);
-        QVERIFY(!window.isEmpty());
+        QVERIFY(!command(r, QStringLiteral("c"), configurationTitle).isEmpty());
         r.desktop->key(QStringLiteral("alt+F4"));
-        QVERIFY(r.desktop->waitForNoWindow(title));
+        QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(r.desktop->readSettings(), quietSettings(5));
 
         r.desktop->click(logoCentre(r), 1, 2);
-        window = r.desktop->waitForWindow(title);
-        QVERIFY(!window.isEmpty());
+        QVERIFY(!r.desktop->waitForWindow(configurationTitle).isEmpty());
         QThread::msleep(300);
         r.desktop->type(QStringLiteral("1")); // Text2(0) has the focus, its text selected
         for (int i = 0; i < Module1::ExerciseCount; ++i)
@@ -275,7 +347,7 @@ private slots:
         for (int i = 0; i < Module1::ExerciseCount; ++i)
             r.desktop->key(QStringLiteral("Tab")); // Text4(1..8), then OK
         r.desktop->key(QStringLiteral("space"));
-        QVERIFY(r.desktop->waitForNoWindow(title));
+        QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QElapsedTimer sinceOk;
         sinceOk.start();
 
@@ -288,90 +360,40 @@ private slots:
             QCOMPARE(file.mid((n - 1) * 70, 70), expected);
         }
         // Edging now comes every waiting tick.
-        QVERIFY(DesktopSession::waitUntil(
-            [&] { return r.desktop->geometry(r.logo).width() == 87 + 33; }, 12000));
+        QVERIFY(waitForLogoWidth(r, widenedWidth, 12000));
         QVERIFY(sinceOk.elapsed() < 11500);
     }
 
     void statisticsMinutesLandInTheFile() {
-        Running r = start(quietSettings(20));
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
-        openMenu(r);
-        r.desktop->key(QStringLiteral("s"));
-        const QString window = r.desktop->waitForWindow(QStringLiteral(" Lumivista: Statistics"));
-        QVERIFY(!window.isEmpty());
-        QThread::msleep(300);
-        r.desktop->key(QStringLiteral("ctrl+a"));
-        r.desktop->type(QStringLiteral("15"));           // for "1. Edging", the first activity
-        r.desktop->key(QStringLiteral("Tab Tab space")); // Reset, then OK
-        QVERIFY(DesktopSession::waitUntil(
-            [&] { return field(r.desktop->readSettings(), 1, 66) == 35; }, 5000));
+        START_PROGRAM(r, quietSettings(20));
+        QVERIFY(!command(r, QStringLiteral("s"), statisticsTitle).isEmpty());
+        // For "1. Edging", the first activity; Tab, Tab and Space reach Reset, then OK.
+        QVERIFY(entersFifteenMinutes(r, QStringLiteral("Tab Tab space")));
         const QByteArray file = r.desktop->readSettings();
         QCOMPARE(int(field(file, 1, 68)), 15);
         QCOMPARE(file.mid(70), quietSettings(20).mid(70));
     }
 
     void aboutVisitOpensTheViewerAndExitEndsEverything() {
-        LoopbackPage page;
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
-        openMenu(r);
-        r.desktop->key(QStringLiteral("a"));
-        const QString about = r.desktop->waitForWindow(QStringLiteral(" About Lumivista"));
+        LoopbackPage page([](const QByteArray&) { return QByteArray("Loopback test page"); });
+        START_PROGRAM(r, quietSettings());
+        const QString about = command(r, QStringLiteral("a"), aboutTitle);
         QVERIFY(!about.isEmpty());
         // cmd2 stands at 360, 4560 twips, 1635 x 615.
-        const QRect aboutRect = r.desktop->geometry(about);
-        r.desktop->click(aboutRect.topLeft() + QPoint(24 + 54, 304 + 20));
+        r.desktop->click(r.desktop->geometry(about).topLeft() + QPoint(24 + 54, 304 + 20));
 
-        QString viewer;
-        QVERIFY(DesktopSession::waitUntil(
-            [&] {
-                for (const QString& pid : r.desktop->programProcesses()) {
-                    if (pid.toLongLong() == r.program->processId())
-                        continue;
-                    const QStringList ids =
-                        r.desktop
-                            ->x(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--pid"), pid})
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-                    // The top-level: the one with a title.
-                    for (const QString& id : ids) {
-                        if (!r.desktop->title(id).isEmpty()) {
-                            viewer = id;
-                            return true;
-                        }
-                    }
-                }
-                return false;
-            },
-            30000));
-
-        // Alt+A moves to the address box; Enter goes to exactly the typed address.
+        const QString viewer = waitForViewer(r);
+        QVERIFY(!viewer.isEmpty());
         QVERIFY2(r.desktop->activate(viewer),
                  qPrintable(QStringLiteral("viewer %1 \"%2\", active %3")
-                                .arg(viewer, r.desktop->title(viewer),
-                                     r.desktop->x(QStringLiteral("xdotool"),
-                                                  {QStringLiteral("getactivewindow")}))));
-        r.desktop->key(QStringLiteral("alt+a ctrl+a"));
-        r.desktop->type(page.url());
+                                .arg(viewer, r.desktop->title(viewer), r.desktop->activeWindow())));
+        goTo(r, page.url());
+        QVERIFY(waitForTitle(r, viewer, QStringLiteral("Loopback test page")));
         QVERIFY(r.desktop->hasIcon(viewer));
-        r.desktop->key(QStringLiteral("Return"));
-        QVERIFY(DesktopSession::waitUntil(
-            [&] {
-                QCoreApplication::processEvents();
-                return r.desktop->title(viewer) == QStringLiteral("Loopback test page");
-            },
-            30000));
 
-        openMenu(r);
-        r.desktop->key(QStringLiteral("e"));
-        const QString box = r.desktop->waitForWindow(QStringLiteral("Lumivista"), 10000, r.logo);
-        QVERIFY(!box.isEmpty());
-        r.desktop->key(QStringLiteral("y"));
-        QVERIFY(r.program->waitForFinished(10000));
+        exitFromMenu(r);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(DesktopSession::waitUntil([&] { return r.desktop->programProcesses().isEmpty(); },
                                           10000));
     }
@@ -379,184 +401,85 @@ private slots:
     // Every command of the popup menu from the logo with the keyboard alone; Enter and Escape
     // in both dialogs.
     void keyboardReachesEveryCommandFromTheLogo() {
-        Running r = start(quietSettings(20));
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
-        auto focusLogo = [&] {
-            r.desktop->x(QStringLiteral("xdotool"),
-                         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), r.logo});
-            QThread::msleep(300);
-        };
-        const QString configuration = QStringLiteral(" Lumivista: Logo Configuration Window");
-        const QString statistics = QStringLiteral(" Lumivista: Statistics");
+        START_PROGRAM(r, quietSettings(20));
+        const QString menu = QStringLiteral("Menu");
+        const QString shiftF10 = QStringLiteral("shift+F10");
 
         // Menu key, C: the configuration; Escape cancels it.
-        focusLogo();
-        r.desktop->key(QStringLiteral("Menu"));
-        QThread::msleep(500);
-        r.desktop->key(QStringLiteral("c"));
-        QVERIFY(!r.desktop->waitForWindow(configuration).isEmpty());
-        QThread::msleep(300);
+        QVERIFY(!command(r, QStringLiteral("c"), configurationTitle, menu).isEmpty());
         r.desktop->type(QStringLiteral("5"));
         r.desktop->key(QStringLiteral("Escape"));
-        QVERIFY(r.desktop->waitForNoWindow(configuration));
+        QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(r.desktop->readSettings(), quietSettings(20));
 
         // Enter on the logo: the configuration again; Enter in a box saves as OK does.
-        focusLogo();
+        focusLogo(r);
         r.desktop->key(QStringLiteral("Return"));
-        QVERIFY(!r.desktop->waitForWindow(configuration).isEmpty());
+        QVERIFY(!r.desktop->waitForWindow(configurationTitle).isEmpty());
         QThread::msleep(300);
         r.desktop->type(QStringLiteral("7")); // Text2(0), its text selected
         r.desktop->key(QStringLiteral("Return"));
-        QVERIFY(r.desktop->waitForNoWindow(configuration));
+        QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(int(field(r.desktop->readSettings(), 1, 2)), 7);
 
         // Shift+F10, S: the statistics; Enter in the minutes enters them, Escape closes.
-        focusLogo();
-        r.desktop->key(QStringLiteral("shift+F10"));
-        QThread::msleep(500);
-        r.desktop->key(QStringLiteral("s"));
-        QVERIFY(!r.desktop->waitForWindow(statistics).isEmpty());
-        QThread::msleep(300);
-        r.desktop->key(QStringLiteral("ctrl+a"));
-        r.desktop->type(QStringLiteral("15"));
-        r.desktop->key(QStringLiteral("Return"));
-        QVERIFY(DesktopSession::waitUntil(
-            [&] { return field(r.desktop->readSettings(), 1, 66) == 35; }, 5000));
+        QVERIFY(!command(r, QStringLiteral("s"), statisticsTitle, shiftF10).isEmpty());
+        QVERIFY(entersFifteenMinutes(r, QStringLiteral("Return")));
         r.desktop->key(QStringLiteral("Escape"));
-        QVERIFY(r.desktop->waitForNoWindow(statistics));
+        QVERIFY(r.desktop->waitForNoWindow(statisticsTitle));
 
         // About, then Back/Front with its message, then Exit.
-        focusLogo();
-        r.desktop->key(QStringLiteral("Menu"));
-        QThread::msleep(500);
-        r.desktop->key(QStringLiteral("a"));
-        const QString about = QStringLiteral(" About Lumivista");
-        QVERIFY(!r.desktop->waitForWindow(about).isEmpty());
+        QVERIFY(!command(r, QStringLiteral("a"), aboutTitle, menu).isEmpty());
         r.desktop->key(QStringLiteral("Escape"));
-        QVERIFY(r.desktop->waitForNoWindow(about));
+        QVERIFY(r.desktop->waitForNoWindow(aboutTitle));
 
-        focusLogo();
-        r.desktop->key(QStringLiteral("Menu"));
-        QThread::msleep(500);
-        r.desktop->key(QStringLiteral("b"));
-        QVERIFY(!r.desktop->waitForWindow(QStringLiteral("Attention...")).isEmpty());
+        QVERIFY(!command(r, QStringLiteral("b"), QStringLiteral("Attention..."), menu).isEmpty());
         r.desktop->key(QStringLiteral("Return"));
-        QVERIFY(DesktopSession::waitUntil(
-            [&] {
-                return r.desktop->netWmState(r.logo).contains(
-                    QStringLiteral("_NET_WM_STATE_ABOVE"));
-            },
-            5000));
+        QVERIFY(DesktopSession::waitUntil([&] { return onTop(r); }, 5000));
 
-        focusLogo();
-        r.desktop->key(QStringLiteral("shift+F10"));
-        QThread::msleep(500);
-        r.desktop->key(QStringLiteral("e"));
-        QVERIFY(!r.desktop->waitForWindow(QStringLiteral("Lumivista"), 10000, r.logo).isEmpty());
-        r.desktop->key(QStringLiteral("y"));
-        QVERIFY(r.program->waitForFinished(10000));
+        exitFromMenu(r, shiftF10);
     }
 
     // The viewer's toolbar from the keyboard: Alt+Left, Alt+Right, F5 and Ctrl+R, Escape.
     void viewerKeysMoveThroughPages() {
         // Two pages, told apart by their titles; every request is counted.
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        QHash<QString, int> requests;
-        connect(&server, &QTcpServer::newConnection, &server, [&] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [socket, &requests] {
-                    const QByteArray request = socket->readAll();
-                    const QString path = QString::fromLatin1(request.split(' ').value(1));
-                    ++requests[path];
-                    const QByteArray body = "<html><head><title>Page " + path.mid(1).toLatin1() +
-                                            "</title></head><body>ok</body></html>";
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-                                  "Cache-Control: no-store\r\nContent-Length: " +
-                                  QByteArray::number(body.size()) +
-                                  "\r\nConnection: close\r\n\r\n" + body);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-        const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+        LoopbackPage server([](const QByteArray& path) { return "Page " + path.mid(1); });
+        QVERIFY(server.isListening());
 
-        Running r = start(quietSettings());
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM(r, quietSettings());
         // About from the keyboard; Tab to Visit, Space presses it.
-        r.desktop->x(QStringLiteral("xdotool"),
-                     {QStringLiteral("windowactivate"), QStringLiteral("--sync"), r.logo});
-        QThread::msleep(300);
-        r.desktop->key(QStringLiteral("Menu"));
-        QThread::msleep(500);
-        r.desktop->key(QStringLiteral("a"));
-        QVERIFY(!r.desktop->waitForWindow(QStringLiteral(" About Lumivista")).isEmpty());
-        QThread::msleep(300);
+        QVERIFY(!command(r, QStringLiteral("a"), aboutTitle, QStringLiteral("Menu")).isEmpty());
         r.desktop->key(QStringLiteral("Tab space"));
 
-        QString viewer;
-        QVERIFY(DesktopSession::waitUntil(
-            [&] {
-                for (const QString& pid : r.desktop->programProcesses()) {
-                    if (pid.toLongLong() == r.program->processId())
-                        continue;
-                    viewer = r.desktop
-                                 ->x(QStringLiteral("xdotool"),
-                                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                      QStringLiteral("--pid"), pid})
-                                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                                 .value(0);
-                    if (!viewer.isEmpty())
-                        return true;
-                }
-                return false;
-            },
-            30000));
-        auto titled = [&](const QString& title) {
+        const QString viewer = waitForViewer(r);
+        QVERIFY(!viewer.isEmpty());
+        for (const QString& page : {QStringLiteral("one"), QStringLiteral("two")}) {
+            r.desktop->focus(viewer);
+            goTo(r, server.url() + page);
+            QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page ") + page));
+        }
+
+        r.desktop->key(QStringLiteral("alt+Left"));
+        QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page one")));
+        r.desktop->key(QStringLiteral("alt+Right"));
+        QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page two")));
+        const int before = server.requests("/two");
+        auto reloaded = [&](int times) {
             return DesktopSession::waitUntil(
                 [&] {
                     QCoreApplication::processEvents();
-                    return r.desktop->title(viewer) == title;
+                    return server.requests("/two") == before + times;
                 },
-                30000);
+                15000);
         };
-        auto go = [&](const QString& page) {
-            r.desktop->x(QStringLiteral("xdotool"),
-                         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), viewer});
-            r.desktop->key(QStringLiteral("alt+a ctrl+a"));
-            r.desktop->type(base + page);
-            r.desktop->key(QStringLiteral("Return"));
-            return titled(QStringLiteral("Page ") + page);
-        };
-        QVERIFY(go(QStringLiteral("one")));
-        QVERIFY(go(QStringLiteral("two")));
-
-        r.desktop->key(QStringLiteral("alt+Left"));
-        QVERIFY(titled(QStringLiteral("Page one")));
-        r.desktop->key(QStringLiteral("alt+Right"));
-        QVERIFY(titled(QStringLiteral("Page two")));
-        const int before = requests.value(QStringLiteral("/two"));
         r.desktop->key(QStringLiteral("F5"));
-        QVERIFY(DesktopSession::waitUntil(
-            [&] {
-                QCoreApplication::processEvents();
-                return requests.value(QStringLiteral("/two")) == before + 1;
-            },
-            15000));
-        QVERIFY(titled(QStringLiteral("Page two")));
+        QVERIFY(reloaded(1));
+        QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page two")));
         r.desktop->key(QStringLiteral("ctrl+r"));
-        QVERIFY(DesktopSession::waitUntil(
-            [&] {
-                QCoreApplication::processEvents();
-                return requests.value(QStringLiteral("/two")) == before + 2;
-            },
-            15000));
+        QVERIFY(reloaded(2));
         // Stop puts the page's title into the caption at once.
         r.desktop->key(QStringLiteral("Escape"));
-        QVERIFY(titled(QStringLiteral("Page two")));
+        QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page two")));
     }
 };
 
