@@ -256,8 +256,8 @@ bool Form1::Form_Load() {
         BuildAnimationTable();  // 2
         AnimationRowOffset = 0; // 3
         AnimationColumn = 1;
-        LoadAnimations();           // 4
-        PositionMainWindow();       // 5
+        LoadAnimations();     // 4
+        PositionMainWindow(); // 5
         showLogoAndNames();
         if (hooks.setBackFrontMark) // 6
             hooks.setBackFrontMark(false);
