@@ -2,6 +2,7 @@
 #include "info/form5.h"
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
+#include "platform/keyboard_focus.h"
 #include "platform/message_box_qt.h"
 #include "platform/single_instance.h"
 #include "platform/timers.h"
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DialogFont::UseEverywhere();
+    KeyboardFocus::UseClearFocusMarks();
     DesktopWindow::SetApplicationIdentity();
     InstallQtMessageBoxPresenter();
     // Only unloading the floating window ends the program.
@@ -32,6 +34,7 @@ int main(int argc, char* argv[]) {
     environment.lockFallbacks = SingleInstanceLock::DefaultFallbacks;
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
+    environment.activateRunningInstance = [] { DesktopWindow::ActivateRunningLogo(); };
     Form1 form1(std::move(environment));
     // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
     // Form_Load: its step 6 clears the Back/Front mark.

@@ -5,8 +5,9 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QToolTip>
 
-ConfigTextBox::ConfigTextBox(QWidget* parent) : QLineEdit(parent) {}
+ConfigTextBox::ConfigTextBox(QWidget* parent) : ReadableLineEdit(parent) {}
 
 void ConfigTextBox::keyPressEvent(QKeyEvent* event) {
     const QString typed = event->text();
@@ -55,8 +56,19 @@ void ConfigTextBox::focusInEvent(QFocusEvent* event) {
         break;
     default:
         selectAll();
+        if (m_digitFilter && !toolTip().isEmpty())
+            QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTip(), this);
         break;
     }
+}
+
+void ConfigTextBox::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (m_digitFilter)
+        QToolTip::hideText();
+    // Leaving for another window or a menu keeps the caret where the user left it.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        setCursorPosition(0);
 }
 
 void ConfigTextBox::mouseReleaseEvent(QMouseEvent* event) {

@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/message_box.h"
 #include "platform/one_window.h"
+#include "platform/screen_reader.h"
 #include "platform/twips.h"
 #include "settings/module1_settings.h"
 #include "settings/settings_file.h"
@@ -161,7 +162,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     lbl1->setBuddy(cmbActivite); // a screen reader's label for the box
     place(cmbActivite, 1980, 180, 1935, 315);
 
-    txtMinPasses = new QLineEdit(QStringLiteral("0"), this);
+    txtMinPasses = new ReadableLineEdit(QStringLiteral("0"), this);
     txtMinPasses->setToolTip(QStringLiteral("Insert minutes"));
     txtMinPasses->setAccessibleName(QStringLiteral("Minutes"));
     place(txtMinPasses, 4020, 210, 495, 285);
@@ -321,6 +322,10 @@ void Form4::cmdOK_Click() {
     showFigure(lblJour[n - 1], rowName(n - 1), "today", QString::number(*minutes));
     ExerciseTotalMinutes[n - 1] = *total;
     showFigure(lblTot[n - 1], rowName(n - 1), "in all", QString::number(*total));
+    ScreenReader::Announce(this, QStringLiteral("%1 minutes recorded for %2; %3 in all")
+                                     .arg(*minutes)
+                                     .arg(rowName(n - 1))
+                                     .arg(*total));
 }
 
 void Form4::cmdMAZ_Click() {
@@ -339,6 +344,7 @@ void Form4::cmdMAZ_Click() {
     txtMinPasses->setText(QStringLiteral("0"));
     ExerciseTotalMinutes[n - 1] = 0;
     showFigure(lblTot[n - 1], rowName(n - 1), "in all", QStringLiteral("0"));
+    ScreenReader::Announce(this, QStringLiteral("Total of %1 reset to 0").arg(rowName(n - 1)));
 }
 
 void Form4::cmdAnnuler_Click() {

@@ -103,6 +103,11 @@ class TestDesktopE2E : public QObject {
             [&] { return r.desktop->geometry(r.logo).width() == width; }, timeoutMs);
     }
 
+    // The logo has the keyboard focus (again) within a moment.
+    static bool logoFocused(const Running& r) {
+        return DesktopSession::waitUntil([&] { return r.desktop->activeWindow() == r.logo; }, 3000);
+    }
+
     static void focusLogo(const Running& r) {
         r.desktop->focus(r.logo);
         QThread::msleep(300);
@@ -288,6 +293,8 @@ private slots:
         QVERIFY(second->waitForFinished(5000));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(r.program->state(), QProcess::Running);
+        // The refused start is the keyboard's way to the running logo.
+        QVERIFY(logoFocused(r));
 
         // A start whose runtime folder cannot be used still finds the running one.
         QProcess* third = r.desktop->launch(QStringLiteral("/dev/null/runtime"));
@@ -411,6 +418,7 @@ private slots:
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(r.desktop->readSettings(), quietSettings(20));
+        QVERIFY(logoFocused(r)); // and so after every window below
 
         // Enter on the logo: the configuration again; Enter in a box saves as OK does.
         focusLogo(r);
@@ -421,21 +429,25 @@ private slots:
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(int(field(r.desktop->readSettings(), 1, 2)), 7);
+        QVERIFY(logoFocused(r));
 
         // Shift+F10, S: the statistics; Enter in the minutes enters them, Escape closes.
         QVERIFY(!command(r, QStringLiteral("s"), statisticsTitle, shiftF10).isEmpty());
         QVERIFY(entersFifteenMinutes(r, QStringLiteral("Return")));
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(r.desktop->waitForNoWindow(statisticsTitle));
+        QVERIFY(logoFocused(r));
 
         // About, then Back/Front with its message, then Exit.
         QVERIFY(!command(r, QStringLiteral("a"), aboutTitle, menu).isEmpty());
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(r.desktop->waitForNoWindow(aboutTitle));
+        QVERIFY(logoFocused(r));
 
         QVERIFY(!command(r, QStringLiteral("b"), QStringLiteral("Attention..."), menu).isEmpty());
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(DesktopSession::waitUntil([&] { return onTop(r); }, 5000));
+        QVERIFY(logoFocused(r));
 
         exitFromMenu(r, shiftF10);
     }
