@@ -150,7 +150,8 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     place(lbl1, 180, 210, 1695, 255);
 
     cmbActivite = new QComboBox(this);
-    cmbActivite->setEditable(true);
+    // Editable, its text read whole by screen readers as the minutes are.
+    cmbActivite->setLineEdit(new ReadableLineEdit(cmbActivite));
     // The typed text is an entry, not a new item of the list.
     cmbActivite->setInsertPolicy(QComboBox::NoInsert);
     for (const char* text : StatisticsEntry::ActivityTexts)

@@ -7,6 +7,7 @@
 #include "info/frm_browser.h"
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
+#include "platform/keyboard_focus.h"
 #include "statistics/form4.h"
 
 #include <QAccessible>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 
 namespace {
 
@@ -290,6 +292,30 @@ private slots:
         face->selection(0, &start, &end);
         QCOMPARE(start, 0);
         QCOMPARE(end, int(text.size()));
+    }
+
+    // The focused control is marked, once, and keeps its size: the default button stops
+    // looking ready while another button has the focus.
+    void focusIsMarkedOnce() {
+        KeyboardFocus::UseClearFocusMarks();
+        QWidget* about = window("about");
+        QTRY_VERIFY(about->isActiveWindow());
+        auto* ok = about->findChild<QPushButton*>("cmdOK");
+        auto* visit = about->findChild<QPushButton*>("cmd2");
+        const QImage visitAlone = visit->grab().toImage();
+        visit->setFocus(Qt::TabFocusReason);
+        QVERIFY(visit->grab().toImage() != visitAlone);
+        const QImage okAsDefault = ok->grab().toImage();
+        ok->setDefault(false);
+        QCOMPARE(ok->grab().toImage(), okAsDefault);
+
+        QWidget* logo = m_rig->form->findChild<QWidget*>("Image2");
+        m_rig->form->activateWindow();
+        const QImage unfocused = logo->grab().toImage();
+        logo->setFocus(Qt::ActiveWindowFocusReason);
+        QTRY_VERIFY(logo->hasFocus());
+        QCOMPARE(logo->grab().size(), unfocused.size());
+        QVERIFY(logo->grab().toImage() != unfocused);
     }
 
     // What readers are told as things happen, whichever control has the focus.
