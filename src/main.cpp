@@ -1,5 +1,6 @@
 #include "core/form1.h"
 #include "info/form5.h"
+#include "info/viewer_process.h"
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/keyboard_focus.h"
@@ -41,5 +42,8 @@ int main(int argc, char* argv[]) {
     Form2::ConnectFloatingWindow(form1, {&ShowAboutWindow, &ShowStatisticsWindow});
     if (!form1.Form_Load())
         return 0; // another instance runs
+    // The web page viewer is a process of its own: its closing is seen here.
+    QObject::connect(&ViewerProcess::instance(), &ViewerProcess::viewerFinished, &form1,
+                     [&form1] { form1.ReturnFocusToLogo(); });
     return app.exec();
 }

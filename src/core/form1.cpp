@@ -382,6 +382,11 @@ void Form1::logoDoubleClicked() {
         hooks.doubleClick();
 }
 
+void Form1::ReturnFocusToLogo() {
+    if (m_keyboardHome)
+        m_keyboardHome->returnIfAlone();
+}
+
 void Form1::Unload() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -96,6 +96,9 @@ public:
     // manual move that follows the pointer until the left button is released.
     void FormDrag();
 
+    // Gives the logo the keyboard focus back when no other window of the program is open.
+    void ReturnFocusToLogo();
+
     // Unloads the window: every window closes and the program ends.
     void Unload();
 

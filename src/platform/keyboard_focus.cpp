@@ -92,7 +92,7 @@ bool HomeWindow::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Hide:
         if (isProgramWindow(watched) && m_home && watched != m_home->window()) {
             m_fresh.remove(watched);
-            QTimer::singleShot(0, this, [this] { goHomeIfAlone(); });
+            QTimer::singleShot(0, this, [this] { returnIfAlone(); });
         }
         break;
     default:
@@ -101,7 +101,7 @@ bool HomeWindow::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void HomeWindow::goHomeIfAlone() {
+void HomeWindow::returnIfAlone() {
     if (!m_home || !m_home->isVisible())
         return;
     QWidget* home = m_home->window();

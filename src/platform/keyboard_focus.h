@@ -28,12 +28,14 @@ public:
     explicit HomeWindow(QWidget* home);
     ~HomeWindow() override;
 
+    // Activates the home when no other program window is open (a window of another process
+    // of the program, such as the web page viewer, has just closed).
+    void returnIfAlone();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void goHomeIfAlone();
-
     QPointer<QWidget> m_home;
     QSet<QObject*> m_fresh; // shown, not yet activated
 };

@@ -460,7 +460,8 @@ private slots:
 
         START_PROGRAM(r, quietSettings());
         // About from the keyboard; Tab to Visit, Space presses it.
-        QVERIFY(!command(r, QStringLiteral("a"), aboutTitle, QStringLiteral("Menu")).isEmpty());
+        const QString about = command(r, QStringLiteral("a"), aboutTitle, QStringLiteral("Menu"));
+        QVERIFY(!about.isEmpty());
         r.desktop->key(QStringLiteral("Tab space"));
 
         const QString viewer = waitForViewer(r);
@@ -492,6 +493,14 @@ private slots:
         // Stop puts the page's title into the caption at once.
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page two")));
+
+        // The About window, then the viewer, closed: the focus is back on the logo.
+        r.desktop->focus(about);
+        r.desktop->key(QStringLiteral("Escape"));
+        QVERIFY(r.desktop->waitForNoWindow(aboutTitle));
+        r.desktop->focus(viewer);
+        r.desktop->key(QStringLiteral("alt+F4"));
+        QVERIFY(logoFocused(r));
     }
 };
 
