@@ -83,7 +83,7 @@ Failure fileFailure(int error) {
 // so close it explicitly there and let the destructor handle only the error paths.
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    explicit Descriptor(int fd) : m_fd(fd) {}
     ~Descriptor() {
         if (m_fd >= 0)
             ::close(m_fd);
