@@ -489,8 +489,8 @@ private slots:
         } else if (file == QLatin1String("folder")) {
             QCOMPARE(::mkdir(path.constData(), 0755), 0);
         }
-        struct stat before {
-        }, linkBefore{};
+        struct stat before {};
+        struct stat linkBefore {};
         QCOMPARE(::stat(path.constData(), &before), 0);
         QCOMPARE(::lstat(path.constData(), &linkBefore), 0);
 
@@ -507,8 +507,8 @@ private slots:
                      qPrintable(failure.description()));
         }
 
-        struct stat after {
-        }, linkAfter{};
+        struct stat after {};
+        struct stat linkAfter {};
         QCOMPARE(::stat(path.constData(), &after), 0);
         QCOMPARE(::lstat(path.constData(), &linkAfter), 0);
         QCOMPARE(linkAfter.st_mode, linkBefore.st_mode);
