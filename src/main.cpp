@@ -1,3 +1,4 @@
+#include "core/center_form.h"
 #include "core/form1.h"
 #include "info/form5.h"
 #include "platform/desktop_window.h"
@@ -21,7 +22,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DialogFont::UseEverywhere();
     DesktopWindow::SetApplicationIdentity();
-    InstallQtMessageBoxPresenter();
+    // Boxes are centred on the primary monitor, as the windows are.
+    InstallQtMessageBoxPresenter(&CenterForm);
     // Only unloading the floating window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QtTimerFactory timers;

@@ -6,6 +6,7 @@
 #include "platform/form_drag.h"
 #include "platform/int16.h"
 #include "platform/message_box.h"
+#include "platform/monitors.h"
 #include "platform/picture_file.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
@@ -21,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegion>
 
 namespace {
 // Design size of the window's client area, in twips.
@@ -217,6 +219,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     m_heightTwips = DesignHeight;
     applyGeometry();
     DesktopWindow::MakeFloating(this);
+    Monitors::WatchChanges(this, [this] { KeepOnScreen(); });
 }
 
 Form1::~Form1() {
@@ -358,6 +361,22 @@ void Form1::logoDoubleClicked() {
     ResetExerciseTimers();
     if (hooks.doubleClick)
         hooks.doubleClick();
+}
+
+void Form1::KeepOnScreen() {
+    if (!isVisible() || m_unloading)
+        return;
+    QRegion shown;
+    for (const QRect& area : m_env.monitors ? m_env.monitors() : Monitors::Areas())
+        shown += area;
+    const QRect logo(mapToGlobal(m_image2->pos()), m_image2->size());
+    if (QRegion(logo).subtracted(shown).isEmpty())
+        return;
+    try {
+        PositionMainWindow();
+    } catch (const Failure& failure) {
+        ShowErrorReport(QStringLiteral("PositionMainWindow"), failure);
+    }
 }
 
 void Form1::Unload() { close(); }
