@@ -7,14 +7,22 @@
 #include "platform/timers.h"
 #include "test_support.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include <csignal>
@@ -23,6 +31,21 @@
 namespace {
 
 const QString kLoading = QStringLiteral("Loading the page, please wait...");
+
+// Pages that try what a page may not do, and one for a screen reader.
+const QHash<QByteArray, QByteArray> kBodies = {
+    {"/links", "<style>a{position:absolute;left:0;width:300px;height:40px}</style>"
+               "<a style='top:0' href='customapp://run?cmd=calc'>run</a>"
+               "<a style='top:50px' href='ssh://127.0.0.1/'>ssh</a>"
+               "<a style='top:100px' href='mailto:someone@example.com'>mail</a>"
+               "<h1 style='margin-top:160px'>Eye exercises</h1><p>Blink often.</p>"},
+    {"/dialogs", "<script>onload = () => { for (let i = 0; i < 20; ++i) alert(i);"
+                 " document.title = 'after dialogs'; }</script>"},
+    {"/heap", "<script>let kept = []; for (;;) kept.push(new Array(1e6).fill(1.5));</script>"},
+    {"/buffers",
+     "<script>let kept = []; try { for (;;) kept.push(new Uint8Array(64 << 20).fill(1));"
+     " } catch (e) { document.title = 'refused at ' + kept.length * 64 + ' MB'; }"
+     "</script>"}};
 
 // A loopback HTTP server: /a, /b, /home and /search answer at once, /slow after 4 s.
 class PageServer : public QObject {
@@ -47,7 +70,7 @@ private:
         const QByteArray request = socket->readAll();
         const QByteArray path = request.split(' ').value(1);
         QByteArray body = "<html><head><title>" + path.mid(1) + " page</title></head><body>" +
-                          path + "</body></html>";
+                          kBodies.value(path, path) + "</body></html>";
         QByteArray status = "200 OK";
         if (path == "/favicon.ico") {
             status = "404 Not Found";
@@ -98,6 +121,24 @@ std::set<qint64> descendants(qint64 root) {
     return found;
 }
 
+// Every accessible text under `face`, with its role.
+void accessibleTexts(QAccessibleInterface* face, QStringList& found, int depth = 0) {
+    if (!face || depth > 40)
+        return;
+    const QString name = face->text(QAccessible::Name) + face->text(QAccessible::Value);
+    if (!name.isEmpty())
+        found << QStringLiteral("%1:%2").arg(int(face->role())).arg(name);
+    for (int i = 0; i < face->childCount(); ++i)
+        accessibleTexts(face->child(i), found, depth + 1);
+}
+
+QMessageBox* openDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
 bool alive(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
@@ -114,12 +155,21 @@ class TestViewerWebEngine : public QObject {
     PageServer m_pages;
     QtTimerFactory m_timers;
 
+public:
+    // A stand-in for xdg-open, first on the PATH, notes every call here.
+    QString m_xdgOpenLog;
+
+signals:
+    void handedUrl(const QUrl& url);
+public slots:
+    void recordHandedUrl(const QUrl& url) { emit handedUrl(url); }
+
 private slots:
     void realEngineDrivesTheViewer() {
         TestAppFolder folder;
         MessageBoxRecorder boxes;
-        auto component =
-            std::make_unique<WebEngineComponent>(m_pages.url("/home"), m_pages.url("/search"));
+        auto component = std::make_unique<WebEngineComponent>(m_timers, m_pages.url("/home"),
+                                                              m_pages.url("/search"));
         frmBrowser viewer(std::move(component), m_timers, m_pages.url("/a"));
         QStringList captions;
         connect(&viewer, &QWidget::windowTitleChanged, this,
@@ -168,6 +218,120 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!viewer.brwWebBrowser().Busy(), 5000);
         QCOMPARE(viewer.cboAddress->itemText(0), m_pages.url("/search"));
         QCOMPARE(boxes.count(), 0);
+    }
+
+    // What a page may not do: start another program, trap the window with dialogs, eat the
+    // memory; a renderer that dies says so, and every kind of move settles the caption.
+    void pagesStayInBounds() {
+        TestAppFolder folder;
+        MessageBoxRecorder boxes;
+        QStringList handed; // what would have gone to another program through Qt
+        for (const char* scheme : {"customapp", "ssh", "mailto"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "recordHandedUrl");
+        connect(this, &TestViewerWebEngine::handedUrl, this,
+                [&](const QUrl& url) { handed << url.toString(); });
+        auto owned = std::make_unique<WebEngineComponent>(m_timers);
+        WebEngineComponent* component = owned.get();
+        frmBrowser viewer(std::move(owned), m_timers, m_pages.url("/links"));
+        viewer.Form_Load();
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("links page"), 30000);
+        auto settled = [&](const QString& title) {
+            return QTest::qWaitFor([&] { return !viewer.timTimer().isEnabled(); }, 3000) &&
+                   viewer.windowTitle() == title;
+        };
+
+        // Links to other programs' addresses open nothing, and say so.
+        QWidget* page = component->view()->focusProxy();
+        for (auto [y, address] :
+             {std::pair(20, "customapp://run?cmd=calc"), std::pair(70, "ssh://127.0.0.1/"),
+              std::pair(120, "mailto:someone@example.com")}) {
+            QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(100, y));
+            QTRY_COMPARE(component->Notice(), QLatin1String(address) +
+                                                  " was not opened: this viewer opens only "
+                                                  "http and https pages.");
+        }
+        QTest::qWait(500);
+        QCOMPARE(handed, QStringList());
+        QVERIFY(!QFile::exists(m_xdgOpenLog));
+        QVERIFY(settled(QStringLiteral("links page")));
+
+        // A move within the page and a script address load nothing: the caption settles.
+        const auto type = [&](const QString& address) {
+            viewer.cboAddress->lineEdit()->setText(address);
+            viewer.cboAddress_KeyPress(13);
+        };
+        type(m_pages.url("/links#part"));
+        QVERIFY(settled(QStringLiteral("links page")));
+        QTRY_COMPARE(viewer.cboAddress->itemText(0), m_pages.url("/links#part"));
+        viewer.tbToolBar_ButtonClick(QStringLiteral("Back"));
+        QVERIFY(settled(QStringLiteral("links page")));
+        type(QStringLiteral("javascript:document.title='script'"));
+        QVERIFY(settled(QStringLiteral("links page")));
+        QVERIFY(component->Notice().startsWith("javascript:document.title"));
+        QVERIFY(!component->Busy());
+
+        // A screen reader finds the window, the heading and the text of the page.
+        QAccessible::setActive(true);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&viewer);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QStringList texts;
+        QTRY_VERIFY_WITH_TIMEOUT((texts.clear(), accessibleTexts(window, texts),
+                                  texts.join('|').contains("Blink often.")),
+                                 15000);
+        QVERIFY2(texts.contains(QStringLiteral("%1:Eye exercises").arg(int(QAccessible::Heading))),
+                 qPrintable(texts.join('|')));
+
+        // A renderer killed from outside: the page and the caption say so; Refresh brings it back.
+        ::kill(pid_t(component->view()->page()->renderProcessPid()), SIGKILL);
+        QTRY_COMPARE(viewer.windowTitle(), QStringLiteral("The page has ended: links page"));
+        QVERIFY(component->Notice().contains("stopped from outside"));
+        viewer.tbToolBar_ButtonClick(QStringLiteral("Refresh"));
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("links page"), 15000);
+        QCOMPARE(component->Notice(), QString());
+
+        // A page that eats memory ends with its renderer, or is refused what passes the limit.
+        QElapsedTimer clock;
+        clock.start();
+        type(m_pages.url("/heap"));
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), "The page has ended: heap page", 60000);
+        qInfo("the script heap ended its page after %lld ms", clock.restart());
+        type(m_pages.url("/buffers"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            viewer.windowTitle().contains(QRegularExpression("ended: buffers|refused")), 60000);
+        qInfo("buffers: \"%s\" after %lld ms", qPrintable(viewer.windowTitle()), clock.elapsed());
+        const QStringList got = viewer.windowTitle().split(' ');
+        QVERIFY(!got.startsWith("refused") ||
+                got.value(2).toLongLong() <= WebEngineComponent::ProcessDataLimit >> 20);
+
+        // Dialogs: a few per page the user opens, the rest answered at once. The page waits in
+        // its dialog, so the user answers from the event loop.
+        QStringList seen;
+        bool closeOnDialog = false;
+        QTimer user;
+        connect(&user, &QTimer::timeout, this, [&] {
+            if (QMessageBox* box = openDialog()) {
+                seen << box->text();
+                if (closeOnDialog)
+                    viewer.close();
+                else
+                    box->button(QMessageBox::Ok)->click();
+            }
+        });
+        user.start(20);
+        type(m_pages.url("/dialogs"));
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("after dialogs"), 15000);
+        QCOMPARE(seen, (QStringList{"0", "1", "2"}));
+        QVERIFY(component->Notice().startsWith("This page wants more dialogs"));
+        // Opened again, the page may ask again; closing the window ends it, dialog or not.
+        closeOnDialog = true;
+        viewer.tbToolBar_ButtonClick(QStringLiteral("Refresh"));
+        QTRY_VERIFY_WITH_TIMEOUT(!viewer.isVisible(), 15000);
+        QCOMPARE(seen, (QStringList{"0", "1", "2", "0"}));
+        QTest::qWait(300);
+        QVERIFY(!openDialog());
+        QCOMPARE(boxes.count(), 0);
+        for (const char* scheme : {"customapp", "ssh", "mailto"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     }
 
     void viewerProcessOpensRaisesAndEnds() {
@@ -225,9 +389,19 @@ int main(int argc, char* argv[]) {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--disable-gpu"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --disable-gpu").trimmed());
+    QTemporaryDir bin;
+    const QString log = bin.filePath(QStringLiteral("xdg-open.log"));
+    QFile script(bin.filePath(QStringLiteral("xdg-open")));
+    if (!script.open(QIODevice::WriteOnly) ||
+        script.write("#!/bin/sh\necho \"$*\" >> '" + log.toLocal8Bit() + "'\n") < 0)
+        return 1;
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    script.close();
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + qgetenv("PATH"));
     WebEngineComponent::PrepareProcess();
     QApplication app(argc, argv);
     TestViewerWebEngine test;
+    test.m_xdgOpenLog = log;
     return QTest::qExec(&test, argc, argv);
 }
 #include "test_viewer_webengine.moc"
