@@ -15,7 +15,6 @@
 #include <memory>
 
 class QDialog;
-class QEventLoop;
 class QLabel;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -89,7 +88,7 @@ private:
     bool m_requested = false;
     std::unique_ptr<Timer> m_requestTimer;
     bool m_ended = false;
-    QString m_reported;
+    QString m_reported; // the address last given with NavigateComplete
     int m_dialogs = 0;
     QPointer<QDialog> m_dialog;
     bool m_closing = false;
