@@ -1,3 +1,4 @@
+#include "core/center_form.h"
 #include "core/form1.h"
 #include "info/form5.h"
 #include "info/viewer_process.h"
@@ -24,7 +25,8 @@ int main(int argc, char* argv[]) {
     DialogFont::UseEverywhere();
     KeyboardFocus::UseClearFocusMarks();
     DesktopWindow::SetApplicationIdentity();
-    InstallQtMessageBoxPresenter();
+    // Boxes are centred on the primary monitor, as the windows are.
+    InstallQtMessageBoxPresenter(&CenterForm);
     // Only unloading the floating window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QtTimerFactory timers;

@@ -1,20 +1,22 @@
 #include "center_form.h"
 
+#include "core/form1_procedures.h"
 #include "platform/desktop_window.h"
 #include "platform/int16.h"
-#include "platform/twips.h"
 
 #include <QWidget>
 
 namespace {
-// The top left corner of a centred outer frame of this size, in pixels.
+// The top left corner of a centred outer frame of this size, in pixels. The screen is the one
+// the floating window is placed on, the primary monitor, wherever it lies.
 QPoint centredFrameTopLeft(const QSize& outer) {
-    const double width = Twips::FromPixelsX(outer.width());
-    const double height = Twips::FromPixelsY(outer.height());
-    const double left = Twips::ScreenWidth() / 2 - width / 2;
-    const double top = Twips::ScreenHeight() / 2 - height / 2;
-    return QPoint(int(Int16::RoundHalfEven(left / Twips::TwipsPerPixelX())),
-                  int(Int16::RoundHalfEven(top / Twips::TwipsPerPixelY())));
+    const ScreenMetrics screen = CurrentScreenMetrics();
+    const double width = outer.width() * screen.twipsPerPixelX;
+    const double height = outer.height() * screen.twipsPerPixelY;
+    const double left = screen.leftTwips + screen.widthTwips / 2 - width / 2;
+    const double top = screen.topTwips + screen.heightTwips / 2 - height / 2;
+    return QPoint(int(Int16::RoundHalfEven(left / screen.twipsPerPixelX)),
+                  int(Int16::RoundHalfEven(top / screen.twipsPerPixelY)));
 }
 
 // With the window manager's frame known, the window itself goes inside the centred frame.

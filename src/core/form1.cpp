@@ -7,6 +7,7 @@
 #include "platform/int16.h"
 #include "platform/keyboard_focus.h"
 #include "platform/message_box.h"
+#include "platform/monitors.h"
 #include "platform/picture_file.h"
 #include "platform/screen_reader.h"
 #include "platform/single_instance.h"
@@ -23,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegion>
 
 namespace {
 QString animationDescription(int i) {
@@ -228,6 +230,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     DesktopWindow::MakeFloating(this);
     DesktopWindow::MarkAsRunningLogo(this);
     m_keyboardHome = std::make_unique<KeyboardFocus::HomeWindow>(m_image2);
+    Monitors::WatchChanges(this, [this] { KeepOnScreen(); });
 }
 
 Form1::~Form1() {
@@ -380,6 +383,22 @@ void Form1::logoDoubleClicked() {
     ResetExerciseTimers();
     if (hooks.doubleClick)
         hooks.doubleClick();
+}
+
+void Form1::KeepOnScreen() {
+    if (!isVisible() || m_unloading)
+        return;
+    QRegion shown;
+    for (const QRect& area : m_env.monitors ? m_env.monitors() : Monitors::Areas())
+        shown += area;
+    const QRect logo(mapToGlobal(m_image2->pos()), m_image2->size());
+    if (QRegion(logo).subtracted(shown).isEmpty())
+        return;
+    try {
+        PositionMainWindow();
+    } catch (const Failure& failure) {
+        ShowErrorReport(QStringLiteral("PositionMainWindow"), failure);
+    }
 }
 
 void Form1::ReturnFocusToLogo() {

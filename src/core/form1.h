@@ -12,7 +12,9 @@
 #include "core/module1.h"
 #include "platform/timers.h"
 
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -42,6 +44,8 @@ struct FloatingWindowEnvironment {
     std::function<void()> endProgram;
     // The screen the window is placed on; empty = the real primary screen.
     std::function<ScreenMetrics()> screen;
+    // Every monitor's area in pixels, the primary's among them; empty = the real ones.
+    std::function<QList<QRect>()> monitors;
     // The window manager's move (false = refused); empty = the real one.
     std::function<bool(QWindow*)> systemMove;
     // Start-up step 11, and the removal of what interrupted saves left before it.
@@ -95,6 +99,10 @@ public:
     // Moves the window with the mouse: the window manager's move when it offers one, else a
     // manual move that follows the pointer until the left button is released.
     void FormDrag();
+
+    // Run after the monitors have changed: a logo that they no longer show whole goes back to
+    // its start-up place on the primary monitor.
+    void KeepOnScreen();
 
     // Gives the logo the keyboard focus back when no other window of the program is open.
     void ReturnFocusToLogo();

@@ -23,8 +23,8 @@ void UnregisterFloatingWindow(const FloatingWindowParts* parts) {
 }
 
 ScreenMetrics PrimaryScreenMetrics() {
-    return {Twips::ScreenWidth(), Twips::ScreenHeight(), Twips::TwipsPerPixelX(),
-            Twips::TwipsPerPixelY()};
+    return {Twips::ScreenWidth(),    Twips::ScreenHeight(), Twips::TwipsPerPixelX(),
+            Twips::TwipsPerPixelY(), Twips::ScreenLeft(),   Twips::ScreenTop()};
 }
 
 ScreenMetrics CurrentScreenMetrics() {
@@ -55,9 +55,10 @@ MainWindowPlacement ComputeMainWindowPlacement(const ScreenMetrics& screen, doub
     std::int16_t w = Int16::FromDouble(formWidthTwips);
     std::int16_t h = Int16::FromDouble(formHeightTwips);
     twipsToPixels(screen, w, h);
+    // Counted from the primary monitor's corner, which maps back to its pixel exactly.
     MainWindowPlacement p;
-    p.x = Int16::ToInt32(0.7 * sw);
-    p.y = Int16::ToInt32(0.88 * sh);
+    p.x = Int16::ToInt32(screen.leftTwips / screen.twipsPerPixelX) + Int16::ToInt32(0.7 * sw);
+    p.y = Int16::ToInt32(screen.topTwips / screen.twipsPerPixelY) + Int16::ToInt32(0.88 * sh);
     p.width = w;
     p.height = h;
     return p;

@@ -14,12 +14,15 @@ class AniGifPlayer;
 class QWidget;
 class Timer;
 
-// The screen as the procedures below see it.
+// The screen as the procedures below see it: the primary monitor, wherever it lies in the
+// virtual desktop.
 struct ScreenMetrics {
     double widthTwips = 0;
     double heightTwips = 0;
     double twipsPerPixelX = 15;
     double twipsPerPixelY = 15;
+    double leftTwips = 0;
+    double topTwips = 0;
 };
 // The real primary screen.
 ScreenMetrics PrimaryScreenMetrics();
@@ -44,7 +47,8 @@ void UnregisterFloatingWindow(const FloatingWindowParts* parts);
 void TwipsToPixels(std::int16_t& x, std::int16_t& y);
 
 // Shows the floating window without activating it, its top left corner at 70 % / 88 % of the
-// primary screen, in front of other windows (start-up then gives it normal stacking).
+// primary screen (counted from that screen's own corner), in front of other windows (start-up then
+// gives it normal stacking).
 void PositionMainWindow();
 
 // Switches a window between staying on top and normal stacking, without moving, resizing,

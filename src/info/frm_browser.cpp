@@ -6,6 +6,7 @@
 #include "platform/twips.h"
 
 #include <QAbstractItemView>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QBitmap>
 #include <QComboBox>
@@ -26,6 +27,12 @@ constexpr double kCboLeft = 45, kCboTop = 300, kCboWidth = 3795, kCboHeight = 31
 constexpr double kBrwLeft = 50, kBrwTop = 1215, kBrwWidth = 5393, kBrwHeight = 3734;
 
 const QString kLoadingCaption = QStringLiteral("Loading the page, please wait...");
+
+// The viewer is a window to a screen reader, not a panel.
+QAccessibleInterface* viewerAccessible(const QString&, QObject* object) {
+    auto* viewer = qobject_cast<frmBrowser*>(object);
+    return viewer ? new QAccessibleWidget(viewer, QAccessible::Window) : nullptr;
+}
 
 int px(double twips) { return Twips::ToPixelsX(twips); }
 int py(double twips) { return Twips::ToPixelsY(twips); }
@@ -74,6 +81,8 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
     : QWidget(parent, Qt::Window), m_component(std::move(component)),
       m_timTimer(timers.createTimer()),
       m_homePage(homePage.isEmpty() ? Maker::HomePage : homePage) {
+    static const bool accessibleRole = (QAccessible::installFactory(viewerAccessible), true);
+    Q_UNUSED(accessibleRole);
     setWindowTitle(QStringLiteral(" ") + Maker::Name);
     setFont(DialogFont::Font());
     resize(px(kClientWidth), py(kClientHeight));
@@ -95,6 +104,8 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
         button->setShortcuts(ButtonShortcuts(key));
         button->setToolTip(ButtonToolTip(key));
         connect(button, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
+        // Tab reaches the buttons too, not only the mouse.
+        tbToolBar->widgetForAction(button)->setFocusPolicy(Qt::TabFocus);
     }
 
     picAddress = new QWidget(this);
@@ -149,6 +160,8 @@ QList<QKeySequence> frmBrowser::ButtonShortcuts(const QString& key) {
         return {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)};
     if (key == QLatin1String("Home"))
         return {QKeySequence(Qt::ALT | Qt::Key_Home)};
+    if (key == QLatin1String("Search"))
+        return {QKeySequence(Qt::CTRL | Qt::Key_E)};
     return {};
 }
 

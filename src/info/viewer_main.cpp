@@ -54,8 +54,8 @@ int main(int argc, char* argv[]) {
     InstallQtMessageBoxPresenter();
 
     QtTimerFactory timers;
-    QPointer<frmBrowser> viewer = new frmBrowser(std::make_unique<WebEngineComponent>(), timers,
-                                                 argumentAfter(argc, argv, "--start-page"));
+    QPointer<frmBrowser> viewer = new frmBrowser(std::make_unique<WebEngineComponent>(timers),
+                                                 timers, argumentAfter(argc, argv, "--start-page"));
     viewer->setAttribute(Qt::WA_DeleteOnClose);
 
     QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);

@@ -1,106 +1,366 @@
 #include "webengine_component.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+namespace {
+
+void addFlag(QByteArray& flags, const QByteArray& flag) {
+    const QByteArray name = flag.left(flag.indexOf('='));
+    if (!flags.contains(name))
+        flags += (flags.isEmpty() ? "" : " ") + flag;
+}
+
+// A page's text, shown as it stands, never as markup.
+QMessageBox* pageMessage(const QUrl& origin, const QString& text,
+                         QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon,
+                                QStringLiteral("The page at %1").arg(origin.host()), text, buttons);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+} // namespace
+
+// The engine's page with the viewer's rules: the addresses it may go to and its dialogs.
+class ViewerPage : public QWebEnginePage {
+public:
+    ViewerPage(QWebEngineProfile* profile, QWidget* view, WebEngineComponent* component)
+        : QWebEnginePage(profile, view), m_component(component) {}
+
+protected:
+    // Every navigation, a link's to another program's address included, passes here; refused,
+    // the engine starts nothing for it.
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        if (WebEngineComponent::Opens(url, isMainFrame))
+            return true;
+        m_component->refuse(url);
+        return false;
+    }
+    void javaScriptAlert(const QUrl& origin, const QString& text) override {
+        QPointer<QDialog> box = pageMessage(origin, text, QMessageBox::Ok);
+        m_component->runPageDialog(box);
+        delete box.data();
+    }
+    bool javaScriptConfirm(const QUrl& origin, const QString& text) override {
+        QPointer<QDialog> box = pageMessage(origin, text, QMessageBox::Ok | QMessageBox::Cancel);
+        const bool ok = m_component->runPageDialog(box) == QMessageBox::Ok;
+        delete box.data();
+        return ok;
+    }
+    bool javaScriptPrompt(const QUrl& origin, const QString& text, const QString& value,
+                          QString* result) override {
+        QPointer<QInputDialog> input = new QInputDialog;
+        input->setWindowTitle(QStringLiteral("The page at %1").arg(origin.host()));
+        input->setLabelText(Qt::convertFromPlainText(text));
+        input->setTextValue(value);
+        const bool ok = m_component->runPageDialog(input.data()) == QDialog::Accepted && input;
+        if (ok && result)
+            *result = input->textValue();
+        delete input.data();
+        return ok;
+    }
+
+private:
+    WebEngineComponent* m_component;
+};
 
 void WebEngineComponent::PrepareProcess() {
     // Chromium refuses to run its sandbox as root; only then is it turned off.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // A page viewer, not a browser: no traffic of the engine's own in the background.
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    // A page viewer, not a browser: no traffic of the engine's own in the background.
     for (const char* flag :
          {"--disable-background-networking", "--disable-component-update",
-          "--disable-domain-reliability", "--no-pings", "--dns-prefetch-disable"}) {
-        if (!flags.contains(flag))
-            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
+          "--disable-domain-reliability", "--no-pings", "--dns-prefetch-disable"})
+        addFlag(flags, flag);
+    // Pages are read to a screen reader as soon as one listens, not only once it has asked.
+    addFlag(flags, "--force-renderer-accessibility");
+    qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+    // A page that eats memory ends with its renderer, not with the desktop: its script heap
+    // is bounded, and every process of the engine (they inherit it from this one) may hold so
+    // much data and no more. Reserved address space is not counted, so the engine runs as usual.
+    addFlag(flags, "--js-flags=--max-old-space-size=" + QByteArray::number(ScriptHeapLimitMB));
+    rlimit data{};
+    if (::getrlimit(RLIMIT_DATA, &data) == 0 &&
+        (data.rlim_cur == RLIM_INFINITY || data.rlim_cur > rlim_t(ProcessDataLimit))) {
+        data.rlim_cur = rlim_t(ProcessDataLimit);
+        ::setrlimit(RLIMIT_DATA, &data);
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
     // QtWebEngine needs the shared OpenGL context, set before the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
-WebEngineComponent::WebEngineComponent(const QString& homePage, const QString& searchPage,
-                                       QObject* parent)
-    : BrowserComponent(parent), m_homePage(homePage), m_searchPage(searchPage) {
+bool WebEngineComponent::Opens(const QUrl& url, bool mainFrame) {
+    const QString scheme = url.scheme();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+        scheme == QLatin1String("chrome-error"))
+        return true;
+    return !mainFrame && (scheme == QLatin1String("about") || scheme == QLatin1String("data") ||
+                          scheme == QLatin1String("blob"));
+}
+
+WebEngineComponent::WebEngineComponent(TimerFactory& timers, const QString& homePage,
+                                       const QString& searchPage, QObject* parent)
+    : BrowserComponent(parent), m_homePage(homePage), m_searchPage(searchPage),
+      m_requestTimer(timers.createTimer()) {
     // Off the record: nothing of a visit is written to disk, and every viewer starts afresh.
     m_profile = new QWebEngineProfile(this);
-    m_view = new QWebEngineView;
-    m_view->setPage(new QWebEnginePage(m_profile, m_view));
-    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
-            &WebEngineComponent::loadingChanged);
-    // The window deletes the view with its children; forget it then.
-    connect(m_view, &QObject::destroyed, this, [this] { m_view = nullptr; });
+    m_area = new QWidget;
+    m_notice = new QLabel(m_area);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setWordWrap(true);
+    m_notice->setMargin(m_notice->fontMetrics().height() / 3);
+    m_notice->setAutoFillBackground(true);
+    m_notice->setBackgroundRole(QPalette::ToolTipBase);
+    m_notice->setForegroundRole(QPalette::ToolTipText);
+    m_notice->hide();
+    m_view = new QWebEngineView(m_area);
+    auto* page = new ViewerPage(m_profile, m_view, this);
+    m_view->setPage(page);
+    auto* layout = new QVBoxLayout(m_area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_notice);
+    layout->addWidget(m_view, 1);
+    m_area->setFocusProxy(m_view);
+
+    connect(page, &QWebEnginePage::loadingChanged, this, &WebEngineComponent::loadingChanged);
+    // A move within the page (its #fragment, its script's history entries) loads nothing.
+    connect(page, &QWebEnginePage::urlChanged, this, [this] {
+        if (!Busy())
+            settle();
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) { pageEnded(status); });
+    // The window deletes the page area with its children; forget it then.
+    connect(m_area, &QObject::destroyed, this, [this] {
+        m_area = nullptr;
+        m_view = nullptr;
+        m_notice = nullptr;
+    });
+    m_requestTimer->setInterval(1000);
+    m_requestTimer->setEnabled(false);
+    m_requestTimer->setCallback([this] {
+        m_requestTimer->setEnabled(false);
+        m_requested = false;
+        if (!Busy())
+            settle();
+    });
 }
 
 WebEngineComponent::~WebEngineComponent() {
     // The page must go before its profile.
-    delete m_view;
+    delete m_area;
 }
 
-QWidget* WebEngineComponent::widget() { return m_view; }
+QWidget* WebEngineComponent::widget() { return m_area; }
 
-// Busy is set as the request goes out, so a poll right after it already sees the load; an
-// address the engine cannot read starts nothing and leaves the component idle.
+QString WebEngineComponent::Notice() const {
+    return m_notice && !m_notice->isHidden() ? m_notice->text() : QString();
+}
+
+// Busy is set as the request goes out, so a poll right after it already sees the load; the
+// engine's own loading state takes over from there.
+bool WebEngineComponent::Busy() const {
+    return m_view && !m_ended && (m_requested || m_view->page()->isLoading());
+}
+
+void WebEngineComponent::request() {
+    if (m_dialog)
+        m_dialog->reject();
+    m_dialogs = 0;
+    m_ended = false;
+    m_requested = true;
+    m_requestTimer->setEnabled(false);
+    m_requestTimer->setEnabled(true);
+}
+
+// A request that loads nothing (a move within the page) or a load the engine has ended.
+void WebEngineComponent::settle() {
+    m_requested = false;
+    m_requestTimer->setEnabled(false);
+    if (LocationURL() != m_reported) {
+        m_reported = LocationURL();
+        emit NavigateComplete(m_reported);
+    }
+    emit DownloadComplete();
+}
+
 void WebEngineComponent::Navigate(const QString& address) {
     const QUrl url = QUrl::fromUserInput(address);
     if (!url.isValid())
         return;
-    m_busy = true;
+    if (!Opens(url)) {
+        refuse(url);
+        emit DownloadComplete();
+        return;
+    }
+    const QUrl current = m_view->url();
+    const bool withinPage =
+        url.hasFragment() && url != current &&
+        url.adjusted(QUrl::RemoveFragment) == current.adjusted(QUrl::RemoveFragment);
+    if (!withinPage)
+        request();
     m_view->setUrl(url);
 }
 
 void WebEngineComponent::GoBack() {
     if (!m_view->history()->canGoBack())
         return;
-    m_busy = true;
+    request();
     m_view->back();
 }
 
 void WebEngineComponent::GoForward() {
     if (!m_view->history()->canGoForward())
         return;
-    m_busy = true;
+    request();
     m_view->forward();
 }
 
 void WebEngineComponent::GoHome() { Navigate(m_homePage); }
 void WebEngineComponent::GoSearch() { Navigate(m_searchPage); }
 
+// Also what brings back a page whose renderer has ended.
 void WebEngineComponent::Refresh() {
     if (!m_view->url().isEmpty())
-        m_busy = true;
+        request();
     m_view->reload();
 }
-void WebEngineComponent::Stop() { m_view->stop(); }
 
-QString WebEngineComponent::LocationName() const { return m_view ? m_view->title() : QString(); }
+void WebEngineComponent::Stop() {
+    m_requested = false;
+    m_requestTimer->setEnabled(false);
+    m_view->stop();
+}
+
+QString WebEngineComponent::LocationName() const {
+    if (!m_view)
+        return QString();
+    if (!m_ended)
+        return m_view->title();
+    const QString ended = QStringLiteral("The page has ended");
+    return m_view->title().isEmpty() ? ended : ended + QStringLiteral(": ") + m_view->title();
+}
 
 QString WebEngineComponent::LocationURL() const {
     return m_view ? m_view->url().toString() : QString();
 }
 
 void WebEngineComponent::loadingChanged(const QWebEngineLoadingInfo& info) {
+    m_requested = false;
+    m_requestTimer->setEnabled(false);
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
-        m_busy = true;
+        m_ended = false;
+        if (m_notice)
+            m_notice->hide();
         break;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus:
         // A failed load still reaches a page (the engine's error page for that address).
-        m_busy = false;
-        emit NavigateComplete(LocationURL());
+        m_reported = LocationURL();
+        emit NavigateComplete(m_reported);
         emit DownloadComplete();
         break;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
-        m_busy = false;
         emit DownloadComplete();
         break;
     }
+}
+
+void WebEngineComponent::refuse(const QUrl& url) {
+    QString shown = url.toDisplayString();
+    if (shown.size() > 100)
+        shown = shown.left(100) + QStringLiteral("...");
+    showNotice(QStringLiteral("%1 was not opened: this viewer opens only http and https pages.")
+                   .arg(shown));
+}
+
+void WebEngineComponent::pageEnded(int status) {
+    m_ended = true;
+    m_requested = false;
+    m_requestTimer->setEnabled(false);
+    const QString why =
+        status == QWebEnginePage::KilledTerminationStatus
+            ? QStringLiteral("it was stopped from outside")
+        : status == QWebEnginePage::NormalTerminationStatus
+            ? QStringLiteral("its process closed")
+            : QStringLiteral("it failed, or wanted more memory than the viewer allows");
+    showNotice(QStringLiteral("The page has ended: %1. Refresh (F5) loads it again.").arg(why));
+    emit DownloadComplete();
+}
+
+void WebEngineComponent::showNotice(const QString& text) {
+    if (!m_notice)
+        return;
+    m_notice->setText(text);
+    m_notice->show();
+    QAccessibleEvent said(m_notice, QAccessible::Alert);
+    QAccessible::updateAccessibility(&said);
+}
+
+int WebEngineComponent::runPageDialog(QDialog* dialog) {
+    if (!dialog || !m_view || m_closing || m_dialog)
+        return -1;
+    if (++m_dialogs > DialogsPerPage) {
+        if (m_dialogs == DialogsPerPage + 1)
+            showNotice(QStringLiteral("This page wants more dialogs; the viewer shows no more of "
+                                      "them until you open a page."));
+        return -1;
+    }
+    QPointer<QWidget> window = m_view->window();
+    dialog->setParent(window, dialog->windowFlags() | Qt::Dialog);
+    // Modal to the page alone, as in a browser's tab: the window's close button still closes
+    // it, and the page takes no input until the dialog is answered.
+    dialog->setWindowModality(Qt::NonModal);
+    m_view->setEnabled(false);
+    window->installEventFilter(this);
+    m_dialog = dialog;
+    int result = -1;
+    QEventLoop loop;
+    connect(dialog, &QDialog::finished, &loop, [&](int code) {
+        result = code;
+        loop.quit();
+    });
+    connect(dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
+    dialog->show();
+    loop.exec();
+    m_dialog = nullptr;
+    if (window)
+        window->removeEventFilter(this);
+    if (m_view)
+        m_view->setEnabled(true);
+    return result;
+}
+
+bool WebEngineComponent::eventFilter(QObject* watched, QEvent* event) {
+    // The window closes while a page's dialog waits: the dialog goes first, the page gets no
+    // other, and the window closes once the page's script has its answer.
+    if (event->type() == QEvent::Close && m_dialog) {
+        m_closing = true;
+        event->ignore();
+        m_dialog->reject();
+        QMetaObject::invokeMethod(watched, "close", Qt::QueuedConnection);
+        return true;
+    }
+    return BrowserComponent::eventFilter(watched, event);
 }

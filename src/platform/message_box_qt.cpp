@@ -3,9 +3,28 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShowEvent>
 
-int ShowQtMessageBox(const MessageBoxRequest& request) {
-    QMessageBox box;
+namespace {
+// A box is sized only as it is shown, so it is placed then, before it reaches the screen.
+class PlacedMessageBox : public QMessageBox {
+public:
+    explicit PlacedMessageBox(const MessageBoxPlacement& place) : m_place(place) {}
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        if (m_place && !event->spontaneous())
+            m_place(this);
+    }
+
+private:
+    const MessageBoxPlacement& m_place;
+};
+} // namespace
+
+int ShowQtMessageBox(const MessageBoxRequest& request, const MessageBoxPlacement& place) {
+    PlacedMessageBox box(place);
     box.setWindowTitle(request.title);
     box.setText(request.text);
     switch (request.style & MsgStyle::IconMask) {
@@ -39,4 +58,7 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
     return MsgAnswer::Ok;
 }
 
-void InstallQtMessageBoxPresenter() { SetMessageBoxPresenter(&ShowQtMessageBox); }
+void InstallQtMessageBoxPresenter(MessageBoxPlacement place) {
+    SetMessageBoxPresenter(
+        [place](const MessageBoxRequest& request) { return ShowQtMessageBox(request, place); });
+}

@@ -38,4 +38,12 @@ double ScreenHeight() {
     const QScreen* s = pick(nullptr);
     return s ? FromPixelsY(s->geometry().height()) : 0.0;
 }
+double ScreenLeft() {
+    const QScreen* s = pick(nullptr);
+    return s ? FromPixelsX(s->geometry().left()) : 0.0;
+}
+double ScreenTop() {
+    const QScreen* s = pick(nullptr);
+    return s ? FromPixelsY(s->geometry().top()) : 0.0;
+}
 } // namespace Twips

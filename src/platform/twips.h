@@ -17,7 +17,10 @@ double FromPixelsX(int pixels);
 double FromPixelsY(int pixels);
 // A control's rectangle: its edges are rounded, so controls that meet in twips meet in pixels.
 QRect ToPixelRect(double left, double top, double width, double height);
-// The primary screen's size in twips.
+// The primary screen's size in twips, and its top left corner in the virtual desktop: another
+// monitor may stand left of or above it.
 double ScreenWidth();
 double ScreenHeight();
+double ScreenLeft();
+double ScreenTop();
 } // namespace Twips

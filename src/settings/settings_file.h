@@ -3,12 +3,15 @@
 // one shared handle (Module1::SettingsFile) and record buffer (Module1::CurrentRecord).
 //
 // Reads and writes go to the file by its path each time, so a window keeps reaching the file
-// even after another window has closed or reopened the shared handle. A write replaces the
-// whole file atomically (temporary file beside it, every write, sync and close checked, then
-// renamed over), so a crash or a full disk leaves either the old or the new contents, never a
-// torn record. Only when the folder forbids new files is a writable file changed in place.
-// Only "no such file" reads as an empty file; every other failure is a Failure that names the
-// file and the reason in words.
+// even after another window has closed or reopened the shared handle. Saves of every process
+// on one file take turns (an flock on the file). A save replaces the whole file atomically
+// (a temporary file of its own beside it, every write, sync and close checked, then renamed
+// over), so a crash or a full disk leaves either the old or the new contents, never a torn
+// record. Where a new file could not be what the old one was (more than one link, another
+// owner or group, extended attributes or ACL entries, a folder that forbids new files) or the
+// file is large, the records are written in place instead. Only regular files are opened, and
+// no open waits. Only "no such file" reads as an empty file; every other failure is a Failure
+// that names the file and the reason in words.
 
 #include "settings/exercise_record.h"
 
@@ -19,15 +22,14 @@
 namespace SettingsFileProtocol {
 
 inline constexpr const char* FileName = "LOGO2.DAT";
-// Appended to the target's name for the temporary file of a whole-file replacement.
-inline constexpr const char* TemporarySuffix = ".saving";
 
 // The folder, then "/" unless the folder already ends with one, then "LOGO2.DAT".
 QString ComposeSettingsPath(const QString& folder);
 
 // Closes every open file, takes the next free number into SettingsFile, computes SettingsPath
-// and opens the file for reading and writing, creating it empty when missing.
-// Throws Failure when the file cannot be created or opened for writing.
+// and opens the file for reading and writing, creating it empty when missing; a file that may
+// be read but not written is opened for reading (a save then fails with the reason).
+// Throws Failure when the file cannot be created or read, or is not a regular file.
 void Open();
 
 // Reads record n (from 1) into CurrentRecord. Bytes beyond the end of the file read as zero.
@@ -39,7 +41,7 @@ void Write(int recordNumber);
 
 // Writes several records in one replacement of the file (CurrentRecord is not used): either
 // every record reaches the file or, on a Failure, none does and the file is unchanged.
-// In a folder that forbids new files, the records are written in place instead.
+// When the file cannot be replaced faithfully, the records are written in place instead.
 void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records);
 
 // Closes SettingsFile, which becomes 0 (the "close every open file" step of an opener does the
@@ -52,7 +54,8 @@ bool IsOpen();
 qint64 Length();
 
 // Removes what interrupted saves left beside the file (beside its target, for a link): regular
-// files named like our temporary files and owned by this user. Returns how many it removed.
+// files of this user under the temporary files' own pattern, unless a save is under way.
+// Returns how many it removed.
 int RemoveLeftoverTemporaryFiles();
 
 } // namespace SettingsFileProtocol

@@ -1,12 +1,15 @@
 #include "core_rig.h"
 
+#include "core/center_form.h"
 #include "platform/failure.h"
+#include "platform/message_box_qt.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -361,6 +364,45 @@ private slots:
         QCOMPARE(ExerciseFrequency[2], std::int16_t(1));
         rig.clock.advance(10000);
         QCOMPARE(rig.displayed(), 1);
+    }
+
+    // The primary monitor anywhere: the logo at its 70 % / 88 %, a message box centred on it
+    // (as every window); the logo comes back to the primary when the monitor showing it goes.
+    void placesAndCentresOnThePrimary_data() {
+        QTest::addColumn<QRect>("primary");
+        QTest::addColumn<QRect>("other");
+        QTest::addColumn<QPoint>("logo");
+        const QRect hd(0, 0, 1920, 1080), sxga(0, 0, 1280, 1024);
+        QTest::newRow("left") << hd << hd.translated(1920, 0) << QPoint(1344, 950);
+        QTest::newRow("right") << hd.translated(1920, 0) << hd << QPoint(3264, 950);
+        QTest::newRow("below") << hd.translated(0, 1024) << sxga << QPoint(1344, 1974);
+        QTest::newRow("1280x1024 right") << sxga.translated(1920, 0) << hd << QPoint(2816, 901);
+    }
+    void placesAndCentresOnThePrimary() {
+        QFETCH(QRect, primary);
+        QFETCH(QRect, other);
+        QList<QRect> monitors{primary, other};
+        CoreRig rig;
+        rig.env.screen = [&] {
+            const QRectF t(QPointF(primary.topLeft()) * 15, QSizeF(primary.size()) * 15);
+            return ScreenMetrics{t.width(), t.height(), 15, 15, t.left(), t.top()};
+        };
+        rig.env.monitors = [&] { return monitors; };
+        QTEST(rig.start().pos(), "logo");
+        QRect box;
+        QTimer::singleShot(0, [&] {
+            box = QApplication::activeModalWidget()->frameGeometry();
+            QApplication::activeModalWidget()->close();
+        });
+        ShowQtMessageBox({QStringLiteral("?"), MsgStyle::OkOnly, kApplicationTitle}, &CenterForm);
+        QVERIFY((box.center() - primary.center()).manhattanLength() <= 2);
+        rig.form->move(other.topLeft()); // dragged onto the other monitor
+        rig.form->KeepOnScreen();
+        QCOMPARE(rig.form->pos(), other.topLeft());
+        // That monitor goes, and the primary shrinks.
+        monitors = {primary = QRect(primary.topLeft(), QSize(1024, 768))};
+        rig.form->KeepOnScreen();
+        QCOMPARE(rig.form->pos(), primary.topLeft() + QPoint(717, 676));
     }
 
     void placementOnTheRealScreen() {

@@ -63,8 +63,9 @@ bool DesktopSession::startDesktop() {
     m_xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_xvfb->start(QStringLiteral("Xvfb"),
                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                   QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
-                   QStringLiteral("tcp")});
+                   QStringLiteral("0"),
+                   QStringLiteral("%1x1080x24").arg(primaryMonitor().right() + 1),
+                   QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_xvfb->waitForStarted(5000)) {
         m_error = QStringLiteral("Xvfb does not start (package xvfb)");
         return false;
@@ -112,6 +113,11 @@ bool DesktopSession::startDesktop() {
                            m_xvfb->state() == QProcess::Running ? "running" : "gone") +
                   QString::fromLocal8Bit(m_wm->readAll());
         return false;
+    }
+    // Two RandR monitors, as a desktop with two screens declares them.
+    if (primaryMonitor().x()) {
+        x(QStringLiteral("xrandr"), {"--setmonitor", "*R", "1920/508x1080/286+1920+0", "screen"});
+        x(QStringLiteral("xrandr"), {"--setmonitor", "L", "1920/508x1080/286+0+0", "none"});
     }
     return true;
 }

@@ -63,6 +63,10 @@ public:
     // Switches to workspace n and waits until the window manager reports it.
     bool switchToWorkspace(int n) const;
     QString windowManager() const { return m_windowManager; }
+    // LUMI_E2E_MONITORS=two: two 1920 x 1080 monitors side by side, the right one primary.
+    static QRect primaryMonitor() {
+        return QRect(qEnvironmentVariable("LUMI_E2E_MONITORS") == "two" ? 1920 : 0, 0, 1920, 1080);
+    }
     QStringList netWmState(const QString& window) const;
     QString title(const QString& window) const;
     // Processes whose command line mentions the private application folder.

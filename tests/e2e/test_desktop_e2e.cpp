@@ -14,7 +14,8 @@ const QString configurationTitle = QStringLiteral(" Lumivista: Logo Configuratio
 const QString statisticsTitle = QStringLiteral(" Lumivista: Statistics");
 const QString aboutTitle = QStringLiteral(" About Lumivista");
 // Where a fresh logo window stands, and how wide it grows while an exercise shows beside it.
-const QRect logoHome(1344, 950, 87, 37);
+const QRect logoHome =
+    QRect(1344, 950, 87, 37).translated(DesktopSession::primaryMonitor().topLeft());
 constexpr int widenedWidth = 87 + 33;
 
 // Nine records with every exercise off (frequency 0), timing 10, and the given totals.
@@ -205,7 +206,7 @@ private slots:
 
         // The grabbed point stays under the pointer: a drag moves the window by exactly as much.
         QPoint expected = logoHome.topLeft();
-        QPoint grab(1380, 968);
+        QPoint grab = expected + QPoint(36, 18);
         for (const QPoint by : {QPoint(-200, -100), QPoint(-380, -368), QPoint(580, 468)}) {
             r.desktop->drag(grab, grab + by);
             expected += by;
@@ -217,6 +218,14 @@ private slots:
                      qPrintable(QStringLiteral("dragged by %1, moved to %2, not %3")
                                     .arg(text(by), text(moved.topLeft()), text(expected))));
             QCOMPARE(moved.size(), logoHome.size());
+        }
+        // Dragged onto the left monitor, which is then unplugged: back to the primary.
+        if (logoHome.x() > 1920) {
+            r.desktop->drag(grab, grab - QPoint(1920, 0));
+            QVERIFY(DesktopSession::waitUntil([&] { return logoCentre(r).x() < 1920; }, 3000));
+            r.desktop->x(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), "L"});
+            QVERIFY(DesktopSession::waitUntil([&] { return logoCentre(r) == logoHome.center(); },
+                                              5000));
         }
     }
 
@@ -261,7 +270,9 @@ private slots:
         QVERIFY2(*frame != QMargins(), "no frame");
         QThread::msleep(300); // the window settles where it is going
         const QRect outer = r.desktop->clientArea(window).marginsAdded(*frame);
-        const QPoint centred((1920 - outer.width()) / 2, (1080 - outer.height()) / 2);
+        const QRect primary = DesktopSession::primaryMonitor();
+        const QPoint centred = primary.topLeft() + QPoint((primary.width() - outer.width()) / 2,
+                                                          (primary.height() - outer.height()) / 2);
         QVERIFY2(near(outer.topLeft(), centred),
                  qPrintable(QStringLiteral("%1: frame at %2 (%3 x %4), centred is %5")
                                 .arg(r.desktop->windowManager(), text(outer.topLeft()),

@@ -218,6 +218,7 @@ private slots:
             QCOMPARE(QAccessible::queryAccessibleInterface(shown)->text(QAccessible::Name),
                      keys[k]);
             QCOMPARE(actions[k]->icon().cacheKey(), m_viewer->imlIcons[k].cacheKey());
+            QCOMPARE(shown->focusPolicy(), Qt::TabFocus); // reached with Tab
             QVERIFY(!actions[k]->icon().pixmap(24, 24).isNull());
         }
         const QStringList expected{"GoBack", "GoForward", "Refresh", "GoSearch"};
@@ -325,6 +326,8 @@ private slots:
                                 << "Refresh (F5 or Ctrl+R)";
         QTest::newRow("Home") << "Home" << QKeySequence("Alt+Home") << "GoHome"
                               << "Home (Alt+Home)";
+        QTest::newRow("Search") << "Search" << QKeySequence("Ctrl+E") << "GoSearch"
+                                << "Search (Ctrl+E)";
     }
 
     void toolbarKeys() {

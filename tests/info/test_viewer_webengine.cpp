@@ -7,14 +7,19 @@
 #include "platform/timers.h"
 #include "test_support.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QtTest>
 
 #include <csignal>
@@ -23,6 +28,19 @@
 namespace {
 
 const QString kLoading = QStringLiteral("Loading the page, please wait...");
+
+// Pages that try what a page may not do, and one for a screen reader.
+const QHash<QByteArray, QByteArray> kBodies = {
+    {"/links", "<style>a{position:absolute;left:0;width:300px;height:40px}</style>"
+               "<a style='top:0' href='customapp://run?cmd=calc'>run</a>"
+               "<a style='top:50px' href='ssh://127.0.0.1/'>ssh</a>"
+               "<a style='top:100px' href='mailto:someone@example.com'>mail</a>"
+               "<h1 style='margin-top:160px'>Eye exercises</h1><p>Blink often.</p>"},
+    {"/dialogs", "<script>onload = () => { for (let i = 0; i < 20; ++i) alert(i);"
+                 " document.title = 'after dialogs'; }</script>"},
+    {"/heap", "<script>let kept = []; for (;;) kept.push(new Array(1e6).fill(1.5));</script>"},
+    {"/buffers", "<script>let kept = []; try { for (;;) kept.push(new Uint8Array(1 << 26));"
+                 " } catch (e) { document.title = 'refused at ' + kept.length * 64; }</script>"}};
 
 // A loopback HTTP server: /a, /b, /home and /search answer at once, /slow after 4 s.
 class PageServer : public QObject {
@@ -47,7 +65,7 @@ private:
         const QByteArray request = socket->readAll();
         const QByteArray path = request.split(' ').value(1);
         QByteArray body = "<html><head><title>" + path.mid(1) + " page</title></head><body>" +
-                          path + "</body></html>";
+                          kBodies.value(path, path) + "</body></html>";
         QByteArray status = "200 OK";
         if (path == "/favicon.ico") {
             status = "404 Not Found";
@@ -98,6 +116,13 @@ std::set<qint64> descendants(qint64 root) {
     return found;
 }
 
+// Every accessible name under `face`, after its role.
+void accessibleTexts(QAccessibleInterface* face, QStringList& found) {
+    found << QStringLiteral("%1:%2").arg(int(face->role())).arg(face->text(QAccessible::Name));
+    for (int i = 0; i < face->childCount(); ++i)
+        accessibleTexts(face->child(i), found);
+}
+
 bool alive(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
@@ -114,12 +139,17 @@ class TestViewerWebEngine : public QObject {
     PageServer m_pages;
     QtTimerFactory m_timers;
 
+    QStringList m_handed; // addresses Qt would have given to another program
+
+public slots:
+    void handOver(const QUrl& url) { m_handed << url.toString(); }
+
 private slots:
     void realEngineDrivesTheViewer() {
         TestAppFolder folder;
         MessageBoxRecorder boxes;
-        auto component =
-            std::make_unique<WebEngineComponent>(m_pages.url("/home"), m_pages.url("/search"));
+        auto component = std::make_unique<WebEngineComponent>(m_timers, m_pages.url("/home"),
+                                                              m_pages.url("/search"));
         frmBrowser viewer(std::move(component), m_timers, m_pages.url("/a"));
         QStringList captions;
         connect(&viewer, &QWidget::windowTitleChanged, this,
@@ -168,6 +198,106 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!viewer.brwWebBrowser().Busy(), 5000);
         QCOMPARE(viewer.cboAddress->itemText(0), m_pages.url("/search"));
         QCOMPARE(boxes.count(), 0);
+    }
+
+    // What a page may not do: start another program, trap the window with dialogs, eat the
+    // memory; a renderer that dies says so, and every kind of move settles the caption.
+    void pagesStayInBounds() {
+        TestAppFolder folder;
+        MessageBoxRecorder boxes;
+        for (const char* scheme : {"customapp", "ssh", "mailto"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "handOver");
+        frmBrowser viewer(std::make_unique<WebEngineComponent>(m_timers), m_timers,
+                          m_pages.url("/links"));
+        auto* component = static_cast<WebEngineComponent*>(&viewer.brwWebBrowser());
+        viewer.Form_Load();
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("links page"), 30000);
+        auto settled = [&](const QString& title) {
+            return QTest::qWaitFor([&] { return !viewer.timTimer().isEnabled(); }, 3000) &&
+                   viewer.windowTitle() == title;
+        };
+
+        // Links to other programs' addresses open nothing, and say so.
+        QWidget* page = component->view()->focusProxy();
+        for (auto [y, address] :
+             {std::pair(20, "customapp://run?cmd=calc"), std::pair(70, "ssh://127.0.0.1/"),
+              std::pair(120, "mailto:someone@example.com")}) {
+            QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(100, y));
+            QTRY_VERIFY(component->Notice().startsWith(QLatin1String(address) + " was not opened"));
+        }
+        QTest::qWait(500);
+        QCOMPARE(m_handed, QStringList());
+        QVERIFY(settled(QStringLiteral("links page")));
+
+        // A move within the page and a script address load nothing: the caption settles.
+        const auto type = [&](const QString& address) {
+            viewer.cboAddress->lineEdit()->setText(address);
+            viewer.cboAddress_KeyPress(13);
+        };
+        type(m_pages.url("/links#part"));
+        QVERIFY(settled(QStringLiteral("links page")));
+        QTRY_COMPARE(viewer.cboAddress->itemText(0), m_pages.url("/links#part"));
+        viewer.tbToolBar_ButtonClick(QStringLiteral("Back"));
+        QVERIFY(settled(QStringLiteral("links page")));
+        type(QStringLiteral("javascript:document.title='script'"));
+        QVERIFY(settled(QStringLiteral("links page")));
+        QVERIFY(component->Notice().startsWith("javascript:document.title"));
+
+        // A screen reader finds the window, the heading and the text of the page.
+        QAccessible::setActive(true);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&viewer);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QStringList texts;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (texts.clear(), accessibleTexts(window, texts),
+             texts.contains(QStringLiteral("%1:Eye exercises").arg(int(QAccessible::Heading)))),
+            15000);
+        QVERIFY2(texts.join('|').contains("Blink often."), qPrintable(texts.join('|')));
+
+        // A renderer killed from outside: the page and the caption say so; Refresh brings it back.
+        ::kill(pid_t(component->view()->page()->renderProcessPid()), SIGKILL);
+        QTRY_COMPARE(viewer.windowTitle(), QStringLiteral("The page has ended: links page"));
+        QVERIFY(component->Notice().contains("stopped from outside"));
+        viewer.tbToolBar_ButtonClick(QStringLiteral("Refresh"));
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("links page"), 15000);
+        QCOMPARE(component->Notice(), QString());
+
+        // A page that eats memory ends with its renderer, or is refused what passes the limit.
+        type(m_pages.url("/heap"));
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), "The page has ended: heap page", 60000);
+        type(m_pages.url("/buffers"));
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.windowTitle().contains(QRegularExpression("ended: buf|at")),
+                                 60000);
+        QVERIFY(viewer.windowTitle().section(' ', 2, 2).toLongLong() <= 1024);
+
+        // Dialogs: a few per page the user opens, the rest answered at once (the user answers
+        // from the event loop, where the page waits for its dialog).
+        QStringList seen;
+        bool closeOnDialog = false;
+        QTimer user;
+        connect(&user, &QTimer::timeout, this, [&] {
+            if (auto* box = viewer.findChild<QMessageBox*>(); box && box->isVisible()) {
+                // Modal to the page alone: the window still takes its close button.
+                seen << box->text() + (QApplication::activeModalWidget() ? " modal" : "");
+                if (closeOnDialog)
+                    viewer.close();
+                else
+                    box->accept();
+            }
+        });
+        user.start(20);
+        type(m_pages.url("/dialogs"));
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.windowTitle(), QStringLiteral("after dialogs"), 15000);
+        QCOMPARE(seen, (QStringList{"0", "1", "2"}));
+        QVERIFY(component->Notice().startsWith("This page wants more dialogs"));
+        // Opened again, the page may ask again; closing the window ends it, dialog or not.
+        closeOnDialog = true;
+        viewer.tbToolBar_ButtonClick(QStringLiteral("Refresh"));
+        QTRY_VERIFY_WITH_TIMEOUT(!viewer.isVisible(), 15000);
+        QCOMPARE(seen, (QStringList{"0", "1", "2", "0"}));
+        QCOMPARE(boxes.count(), 0);
+        for (const char* scheme : {"customapp", "ssh", "mailto"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     }
 
     void viewerProcessOpensRaisesAndEnds() {

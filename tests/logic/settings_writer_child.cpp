@@ -3,6 +3,8 @@
 //                                         contents, until killed
 //   settings_writer_child FOLDER mixed    alternates a save of all nine records (contents A)
 //                                         with a save of record 5 alone (contents B), until killed
+//   settings_writer_child FOLDER whole T  saves all nine records as writer T (a letter), save
+//                                         after save, until killed (several writers at once)
 //   settings_writer_child FOLDER once     saves all nine records (contents A) once; on a
 //                                         failure prints it and exits with 1
 //   settings_writer_child FOLDER start-up removes what interrupted saves left; prints how many
@@ -22,10 +24,11 @@ void printLine(long long n) {
     std::fflush(stdout);
 }
 
-void saveAllNine() {
+void saveAllNine(char tag = 0, long long count = 0) {
     std::vector<std::pair<int, ExerciseRecord>> records;
     for (int n = 1; n <= Module1::ExerciseCount; ++n)
-        records.emplace_back(n, WriterContents::recordA(n));
+        records.emplace_back(n, tag ? WriterContents::tagged(n, tag, count)
+                                    : WriterContents::recordA(n));
     SettingsFileProtocol::WriteRecords(records);
 }
 } // namespace
@@ -46,7 +49,9 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         for (long long n = 0;; ++n) {
-            if (mode == QLatin1String("mixed")) {
+            if (mode == QLatin1String("whole")) {
+                saveAllNine(app.arguments().value(3).toLatin1().at(0), n);
+            } else if (mode == QLatin1String("mixed")) {
                 if (n % 2 == 0) {
                     saveAllNine();
                 } else {

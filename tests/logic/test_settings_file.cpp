@@ -8,7 +8,12 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace P = SettingsFileProtocol;
@@ -46,7 +51,7 @@ std::vector<std::pair<int, ExerciseRecord>> recordsA() {
 }
 
 QStringList leftovers(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral("LOGO2.DAT.*")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({QStringLiteral("*LOGO2.DAT.*")}, QDir::Files | QDir::Hidden);
 }
 
 // Runs the writer child once with the given environment additions; returns its exit code.
@@ -161,6 +166,10 @@ private slots:
         QCOMPARE(after.left(560), full.left(560));
         QCOMPARE(after.mid(560, 70), kRecord3);
         QCOMPARE(after.mid(630), tail);
+        // There is no record 0: refused, on a file that could be written.
+        QVERIFY_THROWS_EXCEPTION(Failure, P::Write(0));
+        QVERIFY_THROWS_EXCEPTION(Failure, P::WriteRecords({{1, ExerciseRecord()}, {0, {}}}));
+        QCOMPARE(folder.readSettings(), after);
         P::Close();
     }
 
@@ -214,7 +223,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, P::Write(1));
         QVERIFY(QFileInfo(folder.settingsPath()).isDir());
         QVERIFY_THROWS_EXCEPTION(Failure, P::Read(1));
-        QVERIFY_THROWS_EXCEPTION(Failure, P::Write(0));
     }
 
     void twoWindowsWritingInTurnBothReachTheFile() {
@@ -271,6 +279,41 @@ private slots:
         QCOMPARE(leftovers(folder.path()), QStringList());
     }
 
+    // Two programs saving on one folder at once take turns: at every moment the file is one
+    // whole save of one of them, and no save fails.
+    void concurrentSavesTakeTurns() {
+        TestAppFolder folder;
+        folder.writeSettings(usedFile());
+        QProcess writers[2];
+        for (int w = 0; w < 2; ++w) {
+            writers[w].start(QStringLiteral(WRITER_CHILD),
+                             {folder.path(), QStringLiteral("whole"), QString(QChar('c' + w))});
+            QVERIFY(writers[w].waitForStarted());
+        }
+        int saves[2] = {0, 0};
+        QElapsedTimer clock;
+        clock.start();
+        while (std::min(saves[0], saves[1]) < 30) {
+            QVERIFY(!clock.hasExpired(60000));
+            for (int w = 0; w < 2; ++w) {
+                writers[w].waitForReadyRead(20);
+                const QByteArray lines = writers[w].readAll();
+                QVERIFY2(!lines.contains("failed") && writers[w].state() == QProcess::Running,
+                         lines.constData());
+                saves[w] += lines.count('\n');
+            }
+            const QByteArray now = folder.readSettings();
+            QVERIFY2(now == usedFile() || (WriterContents::isOneTaggedSave(now) &&
+                                           now.mid(630) == usedFile().mid(630)),
+                     now.toHex().constData());
+        }
+        for (QProcess& writer : writers) {
+            ::kill(pid_t(writer.processId()), SIGKILL);
+            writer.waitForFinished();
+        }
+        QVERIFY(leftovers(folder.path()).size() <= 1);
+    }
+
     // Only "no such file" may read as an empty file: a folder that is a file (ENOTDIR), a
     // file that is a folder (EISDIR) and a failed lookup are failures, never an empty read.
     void onlyAMissingFileReadsAsEmpty() {
@@ -297,6 +340,7 @@ private slots:
 
     // Every system call of a save, made to fail in turn: before the new file is renamed into
     // place the old one stays byte for byte and the save says it failed; nothing is left over.
+    // Once it is in place, the save has succeeded whatever fails after.
     void aFailedSystemCallLeavesTheFileUntouched() {
         TestAppFolder folder;
         const QString shim = QStringLiteral("LD_PRELOAD=" FAULT_INJECTION);
@@ -311,10 +355,13 @@ private slots:
                  logFile.fileName().toUtf8());
         std::map<QByteArray, int> occurrence;
         int injected = 0;
+        bool renamed = false;
         for (const QByteArray& kind : calls) {
             if (kind.isEmpty())
                 continue;
             const int n = ++occurrence[kind];
+            const QByteArray expected = renamed ? nineRecordsA() + usedFile().mid(630) : usedFile();
+            renamed = renamed || kind == "rename";
             for (int error : {EIO, ENOSPC}) {
                 folder.writeSettings(usedFile());
                 const QString fault = QStringLiteral("LUMI_FAULT=%1:%2:%3")
@@ -323,9 +370,10 @@ private slots:
                                           .arg(error);
                 QByteArray output;
                 const int exit = runWriterOnce(folder.path(), {shim, fault}, &output);
-                QVERIFY2(exit == 1, qPrintable(fault + QStringLiteral(" exit %1: ").arg(exit) +
-                                               QString::fromLocal8Bit(output)));
-                QVERIFY2(folder.readSettings() == usedFile(), qPrintable(fault));
+                QVERIFY2(exit == (expected == usedFile() ? 1 : 0),
+                         qPrintable(fault + QStringLiteral(" exit %1: ").arg(exit) +
+                                    QString::fromLocal8Bit(output)));
+                QVERIFY2(folder.readSettings() == expected, qPrintable(fault));
                 QVERIFY2(leftovers(folder.path()).isEmpty(), qPrintable(fault));
                 ++injected;
             }
@@ -376,45 +424,162 @@ private slots:
         QCOMPARE(leftovers(folder.path()), QStringList());
     }
 
+    void aSaveKeepsWhatTheFileIs_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<QString>("refusal"); // empty when the save goes through
+        const QString notRegular = QStringLiteral(", not a regular file");
+        QTest::newRow("mode 0640") << "mode 0640" << false << "";
+        QTest::newRow("a symbolic link") << "symbolic link" << false << "";
+        QTest::newRow("a hard link") << "hard link" << true << "";
+        QTest::newRow("an extended attribute") << "extended attribute" << true << "";
+        QTest::newRow("another owner") << "another owner" << true << "";
+        QTest::newRow("2 GB, sparse") << "2 GB" << true << "";
+        QTest::newRow("read-only")
+            << "read-only" << true << "Permission denied|Operation not permitted";
+        QTest::newRow("a FIFO") << "FIFO" << true << "Is a named pipe \\(FIFO\\)" + notRegular;
+        QTest::newRow("a link to /dev/null")
+            << "/dev/null" << true << "Is a character device" + notRegular;
+        QTest::newRow("a socket") << "socket" << true << "Is a socket" + notRegular;
+        QTest::newRow("a folder") << "folder" << true << "Is a directory";
+    }
+
+    // A save keeps what the file is (its kind, links, owner, mode and attributes), replacing
+    // it only when a new file can be all that, else writing in place; what is not a regular
+    // file is refused at once with the reason, and a file that cannot be written is still read.
+    void aSaveKeepsWhatTheFileIs() {
+        QFETCH(QString, file);
+        QFETCH(bool, inPlace);
+        QFETCH(QString, refusal);
+        if (file == QLatin1String("another owner") && ::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        TestAppFolder folder;
+        QTemporaryDir elsewhere;
+        MessageBoxRecorder boxes;
+        const QByteArray path = QFile::encodeName(folder.settingsPath());
+        const QByteArray other = QFile::encodeName(elsewhere.filePath(QStringLiteral("other")));
+        const bool regular = refusal.isEmpty() || file == QLatin1String("read-only");
+        if (file == QLatin1String("symbolic link"))
+            QCOMPARE(::symlink(other.constData(), path.constData()), 0);
+        if (regular)
+            folder.writeSettings(usedFile());
+        if (file == QLatin1String("mode 0640")) {
+            QCOMPARE(::chmod(path.constData(), 0640), 0);
+        } else if (file == QLatin1String("hard link")) {
+            QCOMPARE(::link(path.constData(), other.constData()), 0);
+        } else if (file == QLatin1String("extended attribute")) {
+            QCOMPARE(::setxattr(path.constData(), "user.lumivista", "kept", 4, 0), 0);
+        } else if (file == QLatin1String("another owner")) {
+            QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+        } else if (file == QLatin1String("2 GB")) {
+            QCOMPARE(::truncate(path.constData(), off_t(2) << 30), 0);
+        } else if (file == QLatin1String("read-only")) {
+            QVERIFY(setWritable(folder.settingsPath(), false));
+        } else if (file == QLatin1String("FIFO")) {
+            QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+        } else if (file == QLatin1String("/dev/null")) {
+            QCOMPARE(::symlink("/dev/null", path.constData()), 0);
+        } else if (file == QLatin1String("socket")) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ::close(fd);
+        } else if (file == QLatin1String("folder")) {
+            QCOMPARE(::mkdir(path.constData(), 0755), 0);
+        }
+        struct stat before {};
+        struct stat linkBefore {};
+        QCOMPARE(::stat(path.constData(), &before), 0);
+        QCOMPARE(::lstat(path.constData(), &linkBefore), 0);
+
+        Module1::ExerciseFrequency.fill(-7);
+        Module1::LoadSettingsFile();
+        QCOMPARE(boxes.count(), regular ? 0 : 1);
+        QCOMPARE(int(Module1::ExerciseFrequency[8]), regular ? 90 : -7);
+        try {
+            P::WriteRecords(recordsA());
+            QVERIFY2(refusal.isEmpty(), "the save went through");
+        } catch (const Failure& failure) {
+            const QRegularExpression reason("\\(LOGO2\\.DAT: (" + refusal + ")");
+            QVERIFY2(!refusal.isEmpty() && failure.description().contains(reason),
+                     qPrintable(failure.description()));
+        }
+
+        struct stat after {};
+        struct stat linkAfter {};
+        QCOMPARE(::stat(path.constData(), &after), 0);
+        QCOMPARE(::lstat(path.constData(), &linkAfter), 0);
+        QCOMPARE(linkAfter.st_mode, linkBefore.st_mode);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        QCOMPARE(after.st_size, before.st_size);
+        QCOMPARE(after.st_ino == before.st_ino, inPlace);
+        QVERIFY(after.st_blocks < 1024); // a sparse file stays sparse
+        if (regular) {
+            QFile saved(folder.settingsPath());
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.read(637),
+                     refusal.isEmpty() ? nineRecordsA() + usedFile().mid(630) : usedFile());
+        }
+        char attribute[8] = {};
+        if (file == QLatin1String("extended attribute"))
+            QCOMPARE(::getxattr(path.constData(), "user.lumivista", attribute, 8), ssize_t(4));
+        if (file == QLatin1String("hard link")) {
+            QFile twin(QFile::decodeName(other));
+            QVERIFY(twin.open(QIODevice::ReadOnly));
+            QCOMPARE(twin.readAll(), folder.readSettings());
+        }
+        QCOMPARE(leftovers(folder.path()), QStringList());
+    }
+
     void leftoverTemporaryFiles_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("kind"); // file, folder, link
-        QTest::addColumn<int>("ageSeconds");
+        // file; folder; link; locked: a file while a save holds the lock; target: a file
+        // beside notes.txt in another folder, to which LOGO2.DAT is a link
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("otherOwner");
         QTest::addColumn<bool>("removed");
-        QTest::newRow("ours, fresh") << "LOGO2.DAT.saving"
-                                     << "file" << 0 << false << true;
-        QTest::newRow("earlier name, old") << "LOGO2.DAT.KjtwCn"
-                                           << "file" << 120 << false << true;
-        QTest::newRow("earlier name, fresh") << "LOGO2.DAT.KjtwCn"
-                                             << "file" << 5 << false << false;
-        QTest::newRow("other suffix") << "LOGO2.DAT.backup"
-                                      << "file" << 120 << false << false;
-        QTest::newRow("a capitalised word") << "LOGO2.DAT.Backup"
-                                            << "file" << 120 << false << false;
-        QTest::newRow("digits and capitals") << "LOGO2.DAT.X4Z9QA"
-                                             << "file" << 120 << false << true;
-        QTest::newRow("five letters") << "LOGO2.DAT.Kjtwx"
-                                      << "file" << 120 << false << false;
-        QTest::newRow("a folder") << "LOGO2.DAT.saving"
-                                  << "folder" << 120 << false << false;
-        QTest::newRow("a link") << "LOGO2.DAT.saving"
-                                << "link" << 120 << false << false;
-        QTest::newRow("another user's") << "LOGO2.DAT.saving"
-                                        << "file" << 120 << true << false;
+        const QString ours = QStringLiteral(".LOGO2.DAT.lumivista-4242-0a1b2c3d.tmp");
+        QTest::newRow("ours") << ours << "file" << false << true;
+        QTest::newRow("a backup") << "LOGO2.DAT.bak001"
+                                  << "file" << false << false;
+        QTest::newRow("six letters and digits") << "LOGO2.DAT.KjtwCn"
+                                                << "file" << false << false;
+        QTest::newRow("an earlier fixed name") << "LOGO2.DAT.saving"
+                                               << "file" << false << false;
+        QTest::newRow("ours but not hidden") << ours.mid(1) << "file" << false << false;
+        QTest::newRow("ours with more after") << ours + ".old"
+                                              << "file" << false << false;
+        QTest::newRow("a folder") << ours << "folder" << false << false;
+        QTest::newRow("a link") << ours << "link" << false << false;
+        QTest::newRow("another user's") << ours << "file" << true << false;
+        QTest::newRow("a save under way") << ours << "locked" << false << false;
+        QTest::newRow("beside the link's target") << ".notes.txt.lumivista-77-fedcba98.tmp"
+                                                  << "target" << false << true;
+        QTest::newRow("a backup beside the target") << "notes.txt.bak001"
+                                                    << "target" << false << false;
     }
 
     void leftoverTemporaryFiles() {
         QFETCH(QString, name);
         QFETCH(QString, kind);
-        QFETCH(int, ageSeconds);
         QFETCH(bool, otherOwner);
         QFETCH(bool, removed);
         if (otherOwner && ::geteuid() != 0)
             QSKIP("giving a file to another user needs root");
         TestAppFolder folder;
+        QTemporaryDir elsewhere;
+        QString path = folder.path() + QLatin1Char('/') + name;
+        if (kind == QLatin1String("target")) {
+            const QString notes = elsewhere.filePath(QStringLiteral("notes.txt"));
+            QVERIFY(QFile::link(notes, folder.settingsPath()));
+            path = elsewhere.filePath(name);
+        }
         folder.writeSettings(usedFile());
-        const QString path = folder.path() + QLatin1Char('/') + name;
         if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(path));
         } else if (kind == QLatin1String("link")) {
@@ -423,12 +588,14 @@ private slots:
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("half a save");
-            file.flush();
-            file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                             QFileDevice::FileModificationTime);
             file.close();
             if (otherOwner)
                 QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        }
+        QFile saving(folder.settingsPath());
+        if (kind == QLatin1String("locked")) {
+            QVERIFY(saving.open(QIODevice::ReadOnly));
+            QCOMPARE(::flock(saving.handle(), LOCK_EX), 0);
         }
         QCOMPARE(P::RemoveLeftoverTemporaryFiles(), removed ? 1 : 0);
         QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);

@@ -347,23 +347,35 @@ private slots:
     }
 
     void okWhenFileCannotBeWritten_data() {
-        QTest::addColumn<bool>("fullDisk");
-        QTest::newRow("a folder in its place") << false;
-        QTest::newRow("a full disk") << true;
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "Is a directory";
+        QTest::newRow("a full disk") << "full disk"
+                                     << "No space left on device";
+        // Read when the window opens, so its boxes show the file; only OK is refused.
+        QTest::newRow("a read-only file") << "read-only"
+                                          << "Permission denied|Operation not permitted";
     }
 
     // A failed save keeps the window and every edit; once the cause is mended, OK saves them.
     void okWhenFileCannotBeWritten() {
-        QFETCH(bool, fullDisk);
+        QFETCH(QString, cause);
+        QFETCH(QString, reason);
+        const bool fullDisk = cause == QLatin1String("full disk");
         SmallFileSystem disk;
         if (fullDisk && !disk.mounted())
             QSKIP("mounting a small file system needs root");
         const QByteArray bytes = fullSettings() + QByteArray("tail");
         SettingsRig rig(bytes, true, fullDisk ? disk.path() : QString());
+        if (cause == QLatin1String("read-only"))
+            QVERIFY(setWritable(rig.app.settingsPath(), false));
         Form2* form = rig.openConfiguration();
+        QCOMPARE(rig.boxes.count(), 0);
+        QCOMPARE(form->Text2(0)->text(), QString(" 100")); // as the file holds it
         if (fullDisk) {
             disk.fill();
-        } else {
+        } else if (cause == QLatin1String("folder")) {
             QVERIFY(QFile::remove(rig.app.settingsPath()));
             QVERIFY(QDir(rig.app.path()).mkdir("LOGO2.DAT"));
         }
@@ -372,7 +384,7 @@ private slots:
         form->Command1_Click();
         QCOMPARE(rig.boxes.count(), 1);
         QVERIFY2(
-            rig.boxes.last().text.contains(fullDisk ? "No space left on device" : "Is a directory"),
+            rig.boxes.last().text.contains(QRegularExpression("\\(LOGO2\\.DAT: (" + reason + ")")),
             qPrintable(rig.boxes.last().text));
         QCOMPARE(Form2::Loaded(), form);
         QCOMPARE(form->Text2(0)->text(), QString("3"));
@@ -382,9 +394,12 @@ private slots:
         if (fullDisk) {
             QCOMPARE(rig.app.readSettings(), bytes);
             disk.release();
-        } else {
+        } else if (cause == QLatin1String("folder")) {
             QVERIFY(QDir(rig.app.path()).rmdir("LOGO2.DAT"));
             rig.app.writeSettings(bytes);
+        } else {
+            QCOMPARE(rig.app.readSettings(), bytes);
+            QVERIFY(setWritable(rig.app.settingsPath(), true));
         }
 
         form->Command1_Click();

@@ -2,7 +2,7 @@
 // (or its temporary file) fail, and can log every such call.
 //   LUMI_FAULT=kind:n:errno  fails the n-th call (from 1) of that kind with that errno
 //   LUMI_FAULT_LOG=path      appends the kind of every call on the file, one per line
-// Kinds: open, read, write, fsync, fchmod, close, rename, unlink, stat.
+// Kinds: open, read, write, fsync, fchmod, fstat, flock, listxattr, close, rename, unlink, stat.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -11,7 +11,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 enum { MaxFd = 4096 };
@@ -102,6 +104,9 @@ FD_CALL(ssize_t, write, "write", (int fd, const void* buf, size_t n), (fd, buf, 
 FD_CALL(int, fsync, "fsync", (int fd), (fd))
 FD_CALL(int, fdatasync, "fsync", (int fd), (fd))
 FD_CALL(int, fchmod, "fchmod", (int fd, mode_t mode), (fd, mode))
+FD_CALL(int, fstat, "fstat", (int fd, struct stat* info), (fd, info))
+FD_CALL(int, flock, "flock", (int fd, int operation), (fd, operation))
+FD_CALL(ssize_t, flistxattr, "listxattr", (int fd, char* list, size_t size), (fd, list, size))
 
 int close(int fd) {
     REAL(close);

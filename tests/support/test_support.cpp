@@ -7,7 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TestAppFolder::TestAppFolder(const QString& parent)
@@ -21,6 +25,8 @@ TestAppFolder::TestAppFolder(const QString& parent)
 
 TestAppFolder::~TestAppFolder() {
     // A test may have taken the write permission away; the folder must still go.
+    if (QFileInfo(settingsPath()).isFile())
+        setWritable(settingsPath(), true);
     QFile::setPermissions(m_dir.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     Module1::ResetState();
@@ -86,6 +92,20 @@ bool SmallFileSystem::makeReadOnlyWithWritable(const QString& file) {
         return false;
     m_binds.prepend(file);
     return true;
+}
+
+bool setWritable(const QString& file, bool writable) {
+    const QByteArray path = QFile::encodeName(file);
+    if (::geteuid() != 0)
+        return ::chmod(path.constData(), writable ? 0644 : 0444) == 0;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int flags = 0;
+    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags = writable ? flags & ~FS_IMMUTABLE_FL : flags | FS_IMMUTABLE_FL,
+                       ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0)
+        ::close(fd);
+    return done;
 }
 
 bool forbidNewFilesInFolder(SmallFileSystem& disk, const TestAppFolder& folder) {

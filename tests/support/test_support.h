@@ -55,6 +55,10 @@ private:
 // by permissions (which root would ignore). Returns false when neither can be done.
 bool forbidNewFilesInFolder(SmallFileSystem& disk, const TestAppFolder& folder);
 
+// Makes `file` readable but not writable (for root: immutable, where the file system allows
+// it), or writable again. Returns false when it cannot.
+bool setWritable(const QString& file, bool writable);
+
 class MessageBoxRecorder {
 public:
     MessageBoxRecorder();
