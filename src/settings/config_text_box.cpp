@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QToolTip>
 
 ConfigTextBox::ConfigTextBox(QWidget* parent) : ReadableLineEdit(parent) {}
@@ -56,8 +57,12 @@ void ConfigTextBox::focusInEvent(QFocusEvent* event) {
         break;
     default:
         selectAll();
-        if (m_digitFilter && !toolTip().isEmpty())
-            QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTip(), this);
+        // Once the focus has settled: a tooltip closes at any focus change.
+        if (m_digitFilter)
+            QTimer::singleShot(0, this, [this] {
+                if (hasFocus() && !toolTip().isEmpty())
+                    QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTip(), this);
+            });
         break;
     }
 }

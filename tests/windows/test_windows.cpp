@@ -8,6 +8,7 @@
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
 #include "platform/keyboard_focus.h"
+#include "settings/config_text_box.h"
 #include "statistics/form4.h"
 
 #include <QAccessible>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QToolTip>
 
 namespace {
 
@@ -316,6 +318,18 @@ private slots:
         QTRY_VERIFY(logo->hasFocus());
         QCOMPARE(logo->grab().size(), unfocused.size());
         QVERIFY(logo->grab().toImage() != unfocused);
+    }
+
+    // The keyboard's focus shows a number's explanation; a message left shows its start again.
+    void keyboardFocusExplainsAndLeavesMessagesAtTheirStart() {
+        Form2* form = static_cast<Form2*>(window("configuration"));
+        QTRY_VERIFY(form->isActiveWindow());
+        form->Text4(1)->setFocus(Qt::TabFocusReason);
+        QVERIFY(form->Text4(1)->cursorPosition() > 0); // selected, so scrolled to its end
+        form->Text2(0)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(form->Text4(1)->cursorPosition(), 0);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), form->Text2(0)->toolTip());
     }
 
     // What readers are told as things happen, whichever control has the focus.
