@@ -55,7 +55,7 @@ void DrawFocusMark(QPainter& painter, const QRect& rect, const QPalette& palette
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBrush(Qt::NoBrush);
-    // Highlight outside, the base colour inside: seen on light and dark surroundings alike.
+    // The highlight outside, its text colour inside: seen on light and dark surroundings alike.
     painter.setPen(
         QPen(palette.color(QPalette::Highlight), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.drawRect(QRectF(rect).adjusted(1, 1, -1, -1));

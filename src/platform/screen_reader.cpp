@@ -5,6 +5,7 @@
 #include <QAccessibleWidget>
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QStyle>
 
 namespace {
