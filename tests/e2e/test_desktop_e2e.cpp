@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 const QString configurationTitle = QStringLiteral(" Lumivista: Logo Configuration Window");
@@ -300,8 +301,9 @@ private slots:
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(r.program->state(), QProcess::Running);
 
-        // A start whose runtime folder cannot be used still finds the running one.
-        QProcess* third = r.desktop->launch(QStringLiteral("/dev/null/runtime"));
+        // A start from another environment still finds the running one.
+        QProcess* third =
+            r.desktop->launch({"XDG_RUNTIME_DIR", "HOME=/nonexistent", "TMPDIR=/var/tmp"});
         const QString thirdBox = r.desktop->waitForWindowOf(third->processId());
         QVERIFY(!thirdBox.isEmpty());
         QVERIFY(r.desktop->activate(thirdBox));
@@ -491,6 +493,18 @@ private slots:
         // Stop puts the page's title into the caption at once.
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page two")));
+
+        // A logout's SIGTERM ends the program as Exit does: the viewer goes with it, and the
+        // folder holds what it held.
+        ::kill(pid_t(r.program->processId()), SIGTERM);
+        QVERIFY(r.program->waitForFinished(10000));
+        QCOMPARE(r.program->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(r.program->exitCode(), 0);
+        QVERIFY(DesktopSession::waitUntil([&] { return r.desktop->programProcesses().isEmpty(); },
+                                          10000));
+        const auto files = QDir::Files | QDir::Hidden;
+        QCOMPARE(QDir(r.desktop->appFolder()).entryList(files),
+                 QDir(QStringLiteral(LUMI_APP_DIR)).entryList(QDir::Files));
     }
 };
 
