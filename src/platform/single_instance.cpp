@@ -122,8 +122,8 @@ SingleInstanceLock::Attempt SingleInstanceLock::tryLock(const QString& path) {
 void SingleInstanceLock::release() {
     for (size_t k = 0; k < m_fds.size(); ++k) {
         const QByteArray native = QFile::encodeName(m_heldPaths[qsizetype(k)]);
-        struct stat named {
-        }, held{};
+        struct stat named {};
+        struct stat held {};
         if (::lstat(native.constData(), &named) == 0 && ::fstat(m_fds[k], &held) == 0 &&
             sameFile(named, held))
             ::unlink(native.constData()); // while still locked: no one can be using it
