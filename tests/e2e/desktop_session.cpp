@@ -143,17 +143,15 @@ QByteArray DesktopSession::readSettings() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QProcess* DesktopSession::launch(const QStringList& changes) {
+QProcess* DesktopSession::launch(const QString& runtimeDir) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+               runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
-    for (const QString& change : changes)
-        change.contains('=') ? env.insert(change.section('=', 0, 0), change.section('=', 1))
-                             : env.remove(change);
     process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->start(m_app.filePath(QStringLiteral("lumivista")), {});

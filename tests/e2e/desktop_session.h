@@ -27,9 +27,9 @@ public:
     void writeSettings(const QByteArray& bytes) const;
     QByteArray readSettings() const;
 
-    // Starts build/app/lumivista from the private folder; returns the process. `changes` to its
-    // environment: "NAME=value", or "NAME" to leave it out.
-    QProcess* launch(const QStringList& changes = {});
+    // Starts build/app/lumivista from the private folder; returns the process.
+    // Starts the program; `runtimeDir` stands in for the session's XDG_RUNTIME_DIR when given.
+    QProcess* launch(const QString& runtimeDir = QString());
     // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
     QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
     QString xdotool(const QStringList& args) const;
