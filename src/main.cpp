@@ -5,6 +5,7 @@
 #include "platform/dialog_font.h"
 #include "platform/message_box_qt.h"
 #include "platform/single_instance.h"
+#include "platform/termination_signals.h"
 #include "platform/timers.h"
 #include "settings/form2.h"
 #include "settings/module1_settings.h"
@@ -19,6 +20,8 @@ int main(int argc, char* argv[]) {
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    // A logout's SIGTERM or SIGHUP, or Ctrl+C, waits for the event loop from here on.
+    TerminationSignals termination;
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DialogFont::UseEverywhere();
     DesktopWindow::SetApplicationIdentity();
@@ -31,7 +34,7 @@ int main(int argc, char* argv[]) {
     FloatingWindowEnvironment environment(timers);
     environment.applicationFolder = folder;
     environment.lockPaths = SingleInstanceLock::defaultPaths(folder);
-    environment.lockFallbacks = SingleInstanceLock::DefaultFallbacks;
+    environment.lockExtraPaths = SingleInstanceLock::defaultExtraPaths(folder);
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
     Form1 form1(std::move(environment));
@@ -40,5 +43,7 @@ int main(int argc, char* argv[]) {
     Form2::ConnectFloatingWindow(form1, {&ShowAboutWindow, &ShowStatisticsWindow});
     if (!form1.Form_Load())
         return 0; // another instance runs
+    // They end the program as unloading the floating window does; the viewer closes with it.
+    termination.onSignal([&form1] { form1.Unload(); });
     return app.exec();
 }
