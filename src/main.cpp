@@ -7,6 +7,7 @@
 #include "platform/keyboard_focus.h"
 #include "platform/message_box_qt.h"
 #include "platform/single_instance.h"
+#include "platform/termination_signals.h"
 #include "platform/timers.h"
 #include "settings/form2.h"
 #include "settings/module1_settings.h"
@@ -21,6 +22,8 @@ int main(int argc, char* argv[]) {
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    // A logout's SIGTERM or SIGHUP, or Ctrl+C, waits for the event loop from here on.
+    TerminationSignals termination;
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DialogFont::UseEverywhere();
     KeyboardFocus::UseClearFocusMarks();
@@ -34,7 +37,7 @@ int main(int argc, char* argv[]) {
     FloatingWindowEnvironment environment(timers);
     environment.applicationFolder = folder;
     environment.lockPaths = SingleInstanceLock::defaultPaths(folder);
-    environment.lockFallbacks = SingleInstanceLock::DefaultFallbacks;
+    environment.lockExtraPaths = SingleInstanceLock::defaultExtraPaths(folder);
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
     environment.activateRunningInstance = [] { DesktopWindow::ActivateRunningLogo(); };
@@ -47,5 +50,7 @@ int main(int argc, char* argv[]) {
     // The web page viewer is a process of its own: its closing is seen here.
     QObject::connect(&ViewerProcess::instance(), &ViewerProcess::viewerFinished, &form1,
                      [&form1] { form1.ReturnFocusToLogo(); });
+    // They end the program as unloading the floating window does; the viewer closes with it.
+    termination.onSignal([&form1] { form1.Unload(); });
     return app.exec();
 }

@@ -244,7 +244,7 @@ Form1::~Form1() {
 bool Form1::Form_Load() {
     using namespace Module1;
     // 1. One instance per user; the running one is left alone.
-    m_instanceLock = std::make_unique<SingleInstanceLock>(m_env.lockPaths, m_env.lockFallbacks);
+    m_instanceLock = std::make_unique<SingleInstanceLock>(m_env.lockPaths, m_env.lockExtraPaths);
     switch (m_instanceLock->state()) {
     case SingleInstanceLock::State::Acquired:
         break;
@@ -260,8 +260,8 @@ bool Form1::Form_Load() {
         // Two copies would overwrite each other's settings and minutes: better not to start.
         m_instanceLock.reset();
         MsgBox(QStringLiteral("Lumivista cannot start: it found no private folder for its lock "
-                              "file (XDG_RUNTIME_DIR, /tmp or its own folder), so it cannot make "
-                              "sure that it runs only once."),
+                              "file (~/.local/state/lumivista, /run/user, /tmp or its own "
+                              "folder), so it cannot make sure that it runs only once."),
                MsgStyle::Exclamation, QStringLiteral("Lumivista"));
         return false;
     }

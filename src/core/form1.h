@@ -39,7 +39,7 @@ struct FloatingWindowEnvironment {
     QString applicationFolder;
     // The single-instance lock's places (see SingleInstanceLock).
     QStringList lockPaths;
-    int lockFallbacks = 0;
+    QStringList lockExtraPaths;
     // How unloading ends the program; empty = leave the application's event loops.
     std::function<void()> endProgram;
     // The screen the window is placed on; empty = the real primary screen.

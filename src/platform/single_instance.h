@@ -1,12 +1,13 @@
 #pragma once
-// One running copy per user. The lock is an flock() on a file in a private folder of the user:
-// the kernel drops it when the holding process ends, however it ends, so a lock left by a
-// crash never blocks the next start, whatever PID the next process gets.
+// One running copy per user and installation. The lock is an flock() on a file in a private
+// folder of the user: the kernel drops it when the holding process ends, however it ends, so a
+// lock left by a crash never blocks the next start, whatever PID the next process gets.
 //
 // Only folders and files that belong to this user, and that no one else can write, are
 // trusted; whatever another user prepared is passed over, so it can neither block the start
-// nor hold our lock. The lock is taken in every trusted place at once, so two starts agree
-// even when their environments differ (one with a runtime folder, one without).
+// nor hold our lock. Every start of the user finds the same places, whatever its environment:
+// the first of them that can be used is taken, and the places only some environments have
+// (the runtime folder) are taken as well.
 
 #include <QString>
 #include <QStringList>
@@ -20,9 +21,12 @@ public:
         Unavailable, // no trusted place for the lock: the start cannot be guarded
     };
 
-    // Lock files, tried in order; the last ones only serve when none before them can be used.
-    explicit SingleInstanceLock(const QStringList& paths, int fallbacks = 0);
+    // `paths`: the places every start sees alike, by preference; the first that can be used is
+    // taken, and without one the start is not guarded. `extraPaths`: places only some starts
+    // see; each is taken as well when it can be used.
+    explicit SingleInstanceLock(const QStringList& paths, const QStringList& extraPaths = {});
     explicit SingleInstanceLock(const QString& path) : SingleInstanceLock(QStringList{path}) {}
+    // Releases the lock and removes the files it held.
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
@@ -31,14 +35,18 @@ public:
     // The lock files this process holds.
     QStringList heldPaths() const { return m_heldPaths; }
 
-    // The runtime folder's lock (when XDG_RUNTIME_DIR is set), then $TMPDIR/lumivista-UID's; and,
-    // when neither can be used, a hidden lock file in the application folder.
+    // A folder in the home that the password database names (not $HOME), then /run/user/UID,
+    // /tmp/lumivista-UID and a hidden file in the application folder. The file's name tells the
+    // machine and the application folder apart: copies of other installations, or on other
+    // machines sharing the home, are not this one.
     static QStringList defaultPaths(const QString& applicationFolder);
-    static constexpr int DefaultFallbacks = 1;
+    // $XDG_RUNTIME_DIR's lock, when it is set.
+    static QStringList defaultExtraPaths(const QString& applicationFolder);
 
 private:
     enum class Attempt { Taken, Busy, Untrusted };
     Attempt tryLock(const QString& path);
+    void release();
 
     std::vector<int> m_fds;
     QStringList m_heldPaths;

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +22,14 @@ namespace {
 // Window and logo sizes in twips, width first.
 QSizeF sizeTwips(Form1& f) { return QSizeF(f.Width(), f.Height()); }
 QSizeF logo(Form1& f) { return QSizeF(f.Image2Width(), f.Image2Height()); }
+
+// Whether another process holds the flock of `path`; a probe that leaves the file in place.
+bool lockedElsewhere(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
 } // namespace
 
 class TestForm1 : public QObject {
@@ -191,8 +200,8 @@ private slots:
         holder.start(flockTool, {QStringLiteral("-F"), lockPath, QStringLiteral("sleep"),
                                  QStringLiteral("60")});
         QVERIFY(holder.waitForStarted());
-        // flock waits out our own momentary probes, then holds the lock.
-        QTRY_COMPARE(SingleInstanceLock(lockPath).state(), SingleInstanceLock::State::HeldByOther);
+        QTRY_VERIFY(lockedElsewhere(lockPath));
+        QCOMPARE(SingleInstanceLock(lockPath).state(), SingleInstanceLock::State::HeldByOther);
         holder.kill(); // no clean-up of any kind
         QVERIFY(holder.waitForFinished());
         rig.make();
@@ -208,6 +217,7 @@ private slots:
         QTest::newRow("another user's folder, held by them") << "foreign folder" << true;
         QTest::newRow("another user's file in our folder") << "foreign file" << true;
         QTest::newRow("a folder anyone can write") << "open folder" << false;
+        QTest::newRow("a folder its group can write") << "group folder" << false;
         QTest::newRow("a link in place of the folder") << "linked folder" << false;
         QTest::newRow("a link in place of the file") << "linked file" << false;
         QTest::newRow("a folder that cannot be made") << "under a file" << false;
@@ -237,8 +247,9 @@ private slots:
                 QFile lock(lockPath);
                 QVERIFY(lock.open(QIODevice::WriteOnly));
             }
-            if (prepared == QLatin1String("open folder"))
-                QCOMPARE(::chmod(folder.constData(), 0777), 0);
+            if (prepared == QLatin1String("open folder") ||
+                prepared == QLatin1String("group folder"))
+                QCOMPARE(::chmod(folder.constData(), prepared.startsWith('o') ? 0777 : 0770), 0);
             if (prepared == QLatin1String("foreign file"))
                 QCOMPARE(::chown(file.constData(), 65534, 65534), 0);
             if (prepared == QLatin1String("foreign folder")) {
@@ -254,13 +265,7 @@ private slots:
                                   QStringLiteral("--clear-groups"), flock, QStringLiteral("-F"),
                                   lockPath, QStringLiteral("sleep"), QStringLiteral("60")});
                     QVERIFY(holder.waitForStarted());
-                    auto heldByThem = [&] {
-                        const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
-                        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-                        ::close(fd);
-                        return held;
-                    };
-                    QTRY_VERIFY(heldByThem());
+                    QTRY_VERIFY(lockedElsewhere(lockPath));
                 }
             }
         }
@@ -283,41 +288,49 @@ private slots:
         holder.waitForFinished();
     }
 
-    // Two starts agree whatever places each can use, as long as one place is common; the
-    // application folder serves only when no private folder exists.
+    // Two starts agree whatever their environments: of the places every start sees, the first
+    // usable one is taken, and the runtime folder besides; a runtime folder alone guards nothing.
     void lockAgreesAcrossEnvironments() {
         QTemporaryDir scratch;
-        const QString unusable = scratch.path() + QStringLiteral("/file/lumivista.lock");
-        QFile plain(scratch.path() + QStringLiteral("/file"));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
+        const QString unusable = QStringLiteral("/dev/null/lumivista.lock");
         const QString runtime = scratch.path() + QStringLiteral("/runtime/lumivista.lock");
+        const QString home = scratch.path() + QStringLiteral("/home/.local/state/l/lumivista.lock");
         const QString tmp = scratch.path() + QStringLiteral("/tmp/lumivista.lock");
-        const QString app = scratch.path() + QStringLiteral("/app/.lumivista.lock");
-        SingleInstanceLock withRuntime({runtime, tmp, app}, 1);
-        QCOMPARE(withRuntime.heldPaths(), (QStringList{runtime, tmp}));
-        QCOMPARE(SingleInstanceLock({unusable, tmp, app}, 1).state(),
-                 SingleInstanceLock::State::HeldByOther);
-        QCOMPARE(SingleInstanceLock({tmp}).state(), SingleInstanceLock::State::HeldByOther);
+        {
+            SingleInstanceLock withRuntime({home, tmp}, {runtime});
+            QCOMPARE(withRuntime.heldPaths(), (QStringList{home, runtime}));
+            QCOMPARE(SingleInstanceLock({home, tmp}).state(),
+                     SingleInstanceLock::State::HeldByOther);
+            QCOMPARE(SingleInstanceLock({unusable}, {tmp}).state(),
+                     SingleInstanceLock::State::Unavailable);
+        }
+        QVERIFY(!QFile::exists(home)); // gone with its holder
+        SingleInstanceLock homeUnusable({unusable, tmp}, {runtime});
+        QCOMPARE(homeUnusable.heldPaths(), (QStringList{tmp, runtime}));
 
-        SingleInstanceLock onlyFallback({unusable, unusable, app}, 1);
-        QCOMPARE(onlyFallback.heldPaths(), QStringList{app});
-        QCOMPARE(SingleInstanceLock({unusable, unusable, app}, 1).state(),
-                 SingleInstanceLock::State::HeldByOther);
-
-        const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+        // The real places follow neither $HOME nor $TMPDIR nor XDG_RUNTIME_DIR, and tell
+        // installations apart but not two names of one.
+        const QString app = scratch.path() + QStringLiteral("/app"), link = app + "-link";
+        QVERIFY(QDir().mkdir(app) && QFile::link(app, link));
+        const QByteArrayList names{"HOME", "TMPDIR", "XDG_RUNTIME_DIR"};
+        QByteArrayList before;
+        for (const QByteArray& name : names)
+            before << qgetenv(name);
+        const QStringList defaults = SingleInstanceLock::defaultPaths(app);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.path()));
-        const QStringList defaults = SingleInstanceLock::defaultPaths(QStringLiteral("/opt/app"));
+        SingleInstanceLock withRuntime(defaults, SingleInstanceLock::defaultExtraPaths(app));
+        for (const QByteArray& name : names)
+            qputenv(name, "/nonexistent");
+        QCOMPARE(SingleInstanceLock::defaultPaths(app), defaults);
+        QVERIFY(SingleInstanceLock::defaultPaths(scratch.path()) != defaults);
         qunsetenv("XDG_RUNTIME_DIR");
-        const int withoutRuntime =
-            SingleInstanceLock::defaultPaths(QStringLiteral("/opt/app")).size();
-        if (!runtimeBefore.isEmpty())
-            qputenv("XDG_RUNTIME_DIR", runtimeBefore);
-        const QString uid = QString::number(::geteuid());
-        QCOMPARE(defaults, (QStringList{scratch.path() + QStringLiteral("/lumivista.lock"),
-                                        QDir::tempPath() +
-                                            QStringLiteral("/lumivista-%1/lumivista.lock").arg(uid),
-                                        QStringLiteral("/opt/app/.lumivista-%1.lock").arg(uid)}));
-        QCOMPARE(withoutRuntime, 2);
+        QCOMPARE(SingleInstanceLock(SingleInstanceLock::defaultPaths(link)).state(),
+                 SingleInstanceLock::State::HeldByOther);
+        for (qsizetype k = 0; k < names.size(); ++k)
+            before[k].isNull() ? qunsetenv(names[k]) : qputenv(names[k], before[k]);
+        QCOMPARE(withRuntime.heldPaths().size(), 2);
+        QVERIFY(withRuntime.heldPaths()[0].startsWith(QFile::decodeName(
+            ::getpwuid(::geteuid())->pw_dir + QByteArray("/.local/state/lumivista/lumivista-"))));
     }
 
     void placementFigures_data() {

@@ -150,7 +150,6 @@ QProcess* DesktopSession::launch(const QString& runtimeDir) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
                runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
-    env.insert(QStringLiteral("TMPDIR"), m_runtime.path()); // this session's own lock places
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
     process->setProcessEnvironment(env);

@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 const QString configurationTitle = QStringLiteral(" Lumivista: Logo Configuration Window");
@@ -512,6 +513,15 @@ private slots:
         r.desktop->focus(viewer);
         r.desktop->key(QStringLiteral("alt+F4"));
         QVERIFY(logoFocused(r));
+        // A logout's SIGTERM ends the program as Exit does, the viewer with it; nothing is left.
+        ::kill(pid_t(r.program->processId()), SIGTERM);
+        QVERIFY(r.program->waitForFinished(10000));
+        QCOMPARE(r.program->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(r.program->exitCode(), 0);
+        QVERIFY(DesktopSession::waitUntil([&] { return r.desktop->programProcesses().isEmpty(); },
+                                          10000));
+        QCOMPARE(QDir(r.desktop->appFolder()).entryList(QDir::Files | QDir::Hidden),
+                 QDir(QStringLiteral(LUMI_APP_DIR)).entryList(QDir::Files));
     }
 };
 

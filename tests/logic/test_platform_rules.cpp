@@ -1,10 +1,12 @@
 #include "platform/failure.h"
 #include "platform/int16.h"
 #include "platform/message_box.h"
+#include "platform/termination_signals.h"
 #include "test_support.h"
 
 #include <QtTest>
 #include <cmath>
+#include <csignal>
 
 class TestPlatformRules : public QObject {
     Q_OBJECT
@@ -108,6 +110,25 @@ private slots:
         QCOMPARE(MsgBox(QStringLiteral("outer"), MsgStyle::YesNo), MsgAnswer::No);
         QCOMPARE(outerCalls, 1);
         SetMessageBoxPresenter(previous);
+    }
+
+    // The end comes from the event loop, never from within the handler.
+    void terminationSignalsWaitForTheEventLoop_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void terminationSignalsWaitForTheEventLoop() {
+        QFETCH(int, signal);
+        int ends = 0;
+        TerminationSignals termination;
+        ::raise(signal); // noted: what runs goes on
+        termination.onSignal([&] { ++ends; });
+        QCOMPARE(ends, 0);
+        QTRY_COMPARE(ends, 1);
+        ::raise(signal);
+        QTRY_COMPARE(ends, 2);
     }
 };
 
