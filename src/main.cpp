@@ -1,8 +1,10 @@
 #include "core/center_form.h"
 #include "core/form1.h"
 #include "info/form5.h"
+#include "info/viewer_process.h"
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
+#include "platform/keyboard_focus.h"
 #include "platform/message_box_qt.h"
 #include "platform/single_instance.h"
 #include "platform/termination_signals.h"
@@ -24,6 +26,7 @@ int main(int argc, char* argv[]) {
     TerminationSignals termination;
     QApplication::setApplicationName(QStringLiteral("Lumivista"));
     DialogFont::UseEverywhere();
+    KeyboardFocus::UseClearFocusMarks();
     DesktopWindow::SetApplicationIdentity();
     // Boxes are centred on the primary monitor, as the windows are.
     InstallQtMessageBoxPresenter(&CenterForm);
@@ -37,12 +40,16 @@ int main(int argc, char* argv[]) {
     environment.lockExtraPaths = SingleInstanceLock::defaultExtraPaths(folder);
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
+    environment.activateRunningInstance = [] { DesktopWindow::ActivateRunningLogo(); };
     Form1 form1(std::move(environment));
     // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
     // Form_Load: its step 6 clears the Back/Front mark.
     Form2::ConnectFloatingWindow(form1, {&ShowAboutWindow, &ShowStatisticsWindow});
     if (!form1.Form_Load())
         return 0; // another instance runs
+    // The web page viewer is a process of its own: its closing is seen here.
+    QObject::connect(&ViewerProcess::instance(), &ViewerProcess::viewerFinished, &form1,
+                     [&form1] { form1.ReturnFocusToLogo(); });
     // They end the program as unloading the floating window does; the viewer closes with it.
     termination.onSignal([&form1] { form1.Unload(); });
     return app.exec();

@@ -30,6 +30,7 @@ void Form1::Timer1_Timer(int i) {
     ShowTicks[i] = 0;
     Timer2(i).setEnabled(true);
     m_shownCount = Int16::Add(m_shownCount, 1);
+    announceExercise(i);
     ResizeByUser = true;
 }
 

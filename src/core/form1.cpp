@@ -5,9 +5,11 @@
 #include "platform/failure.h"
 #include "platform/form_drag.h"
 #include "platform/int16.h"
+#include "platform/keyboard_focus.h"
 #include "platform/message_box.h"
 #include "platform/monitors.h"
 #include "platform/picture_file.h"
+#include "platform/screen_reader.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
 
@@ -25,6 +27,11 @@
 #include <QRegion>
 
 namespace {
+QString animationDescription(int i) {
+    return QStringLiteral("Animation of the ") + QLatin1String(Module1::ExerciseNames[i]) +
+           QStringLiteral(" exercise");
+}
+
 // Design size of the window's client area, in twips.
 constexpr double DesignWidth = 5385;
 constexpr double DesignHeight = 2970;
@@ -53,6 +60,8 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(rect(), m_logo);
+        if (hasFocus())
+            KeyboardFocus::DrawFocusMark(painter, rect(), palette());
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -219,6 +228,8 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     m_heightTwips = DesignHeight;
     applyGeometry();
     DesktopWindow::MakeFloating(this);
+    DesktopWindow::MarkAsRunningLogo(this);
+    m_keyboardHome = std::make_unique<KeyboardFocus::HomeWindow>(m_image2);
     Monitors::WatchChanges(this, [this] { KeepOnScreen(); });
 }
 
@@ -241,6 +252,9 @@ bool Form1::Form_Load() {
         m_instanceLock.reset();
         MsgBox(QStringLiteral("Lumivista is already opened."), MsgStyle::OkOnly,
                QStringLiteral("Lumivista"));
+        // Starting the program again is the keyboard's way to the logo.
+        if (m_env.activateRunningInstance)
+            m_env.activateRunningInstance();
         return false;
     case SingleInstanceLock::State::Unavailable:
         // Two copies would overwrite each other's settings and minutes: better not to start.
@@ -308,9 +322,17 @@ void Form1::showLogoAndNames() {
     for (int i = 0; i < Module1::ExerciseCount; ++i) {
         const QString exercise = QLatin1String(Module1::ExerciseNames[i]);
         m_aniGif[i]->setAccessibleName(exercise);
-        m_aniGif[i]->setAccessibleDescription(QStringLiteral("Animation of the ") + exercise +
-                                              QStringLiteral(" exercise"));
+        m_aniGif[i]->setAccessibleDescription(animationDescription(i));
     }
+}
+
+void Form1::announceExercise(int i) {
+    const QString exercise = QLatin1String(Module1::ExerciseNames[i]);
+    const QString message = Module1::ExerciseMessage[i];
+    m_aniGif[i]->setAccessibleDescription(message.isEmpty() ? animationDescription(i) : message);
+    m_aniGif[i]->setToolTip(message);
+    ScreenReader::Announce(this, message.isEmpty() ? exercise
+                                                   : exercise + QStringLiteral(": ") + message);
 }
 
 void Form1::SetWidth(double twips) { setSizeTwips(twips, m_heightTwips); }
@@ -379,6 +401,11 @@ void Form1::KeepOnScreen() {
     }
 }
 
+void Form1::ReturnFocusToLogo() {
+    if (m_keyboardHome)
+        m_keyboardHome->returnIfAlone();
+}
+
 void Form1::Unload() { close(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -386,6 +413,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     if (m_unloading)
         return;
     m_unloading = true;
+    m_keyboardHome.reset(); // the windows closing now give the focus to nobody
     // The program ends here: no timer fires again and no other window's own closing runs.
     for (auto& t : m_timer1)
         t->setEnabled(false);

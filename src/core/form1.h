@@ -25,6 +25,9 @@
 
 class LogoImage;
 class QWindow;
+namespace KeyboardFocus {
+class HomeWindow;
+}
 class SingleInstanceLock;
 
 // What the floating window is given when it is made: main() passes the real world, a test its
@@ -48,6 +51,8 @@ struct FloatingWindowEnvironment {
     // Start-up step 11, and the removal of what interrupted saves left before it.
     std::function<void()> loadSettings;
     std::function<void()> removeLeftoverFiles;
+    // Once a refused second start's message is dismissed: gives the running logo the focus.
+    std::function<void()> activateRunningInstance;
 };
 
 class Form1 : public QWidget {
@@ -99,6 +104,9 @@ public:
     // its start-up place on the primary monitor.
     void KeepOnScreen();
 
+    // Gives the logo the keyboard focus back when no other window of the program is open.
+    void ReturnFocusToLogo();
+
     // Unloads the window: every window closes and the program ends.
     void Unload();
 
@@ -120,6 +128,8 @@ private:
     void showLogoAndNames();
     void setSizeTwips(double width, double height);
     void logoDoubleClicked();
+    // Shows the exercise's message on its player and tells screen readers it is due.
+    void announceExercise(int index);
     // Packs the animations whose display timer is enabled against the logo, in exercise order,
     // hides the others, and sets ContentWidth. Does not touch the window's width.
     void LayOutRow();
@@ -131,6 +141,7 @@ private:
     std::array<AniGifPlayer*, Module1::ExerciseCount> m_aniGif{};
     LogoImage* m_image2 = nullptr;
     std::unique_ptr<SingleInstanceLock> m_instanceLock;
+    std::unique_ptr<KeyboardFocus::HomeWindow> m_keyboardHome;
 
     double m_widthTwips = 0;
     double m_heightTwips = 0;

@@ -6,6 +6,7 @@ ExerciseTable ExerciseFrequency{};
 ExerciseTable ExerciseTiming{};
 ExerciseTable ExerciseTotalMinutes{};
 ExerciseTable ExerciseLastMinutes{};
+std::array<QString, ExerciseCount> ExerciseMessage;
 ExerciseTable WaitTicks{};
 ExerciseTable ShowTicks{};
 
@@ -48,6 +49,7 @@ void ResetState() {
     for (ExerciseTable* table : {&ExerciseFrequency, &ExerciseTiming, &ExerciseTotalMinutes,
                                  &ExerciseLastMinutes, &WaitTicks, &ShowTicks})
         table->fill(0);
+    ExerciseMessage.fill(QString());
     for (auto& row : AnimationTable)
         for (auto& entry : row)
             entry.clear();

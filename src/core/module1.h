@@ -35,6 +35,8 @@ extern ExerciseTable ExerciseFrequency;
 extern ExerciseTable ExerciseTiming;
 extern ExerciseTable ExerciseTotalMinutes;
 extern ExerciseTable ExerciseLastMinutes;
+// Each record's Message, trimmed: what a screen reader says as the exercise appears.
+extern std::array<QString, ExerciseCount> ExerciseMessage;
 extern ExerciseTable WaitTicks;
 extern ExerciseTable ShowTicks;
 

@@ -37,4 +37,12 @@ void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then);
 // each window and the desktop entry's name.
 void SetApplicationIdentity();
 
+// Marks the window as this user's running logo, the one a refused second start activates.
+void MarkAsRunningLogo(QWidget* window);
+
+// Asks the window manager to activate (raise and focus) the logo that another process of this
+// user has marked; nothing is sent to that process itself. False when none is found or no
+// window manager lists its clients.
+bool ActivateRunningLogo();
+
 } // namespace DesktopWindow

@@ -5,8 +5,10 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QTimer>
+#include <QToolTip>
 
-ConfigTextBox::ConfigTextBox(QWidget* parent) : QLineEdit(parent) {}
+ConfigTextBox::ConfigTextBox(QWidget* parent) : ReadableLineEdit(parent) {}
 
 void ConfigTextBox::keyPressEvent(QKeyEvent* event) {
     const QString typed = event->text();
@@ -55,8 +57,23 @@ void ConfigTextBox::focusInEvent(QFocusEvent* event) {
         break;
     default:
         selectAll();
+        // Once the focus has settled: a tooltip closes at any focus change.
+        if (m_digitFilter)
+            QTimer::singleShot(0, this, [this] {
+                if (hasFocus() && !toolTip().isEmpty())
+                    QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTip(), this);
+            });
         break;
     }
+}
+
+void ConfigTextBox::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (m_digitFilter)
+        QToolTip::hideText();
+    // Leaving for another window or a menu keeps the caret where the user left it.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        setCursorPosition(0);
 }
 
 void ConfigTextBox::mouseReleaseEvent(QMouseEvent* event) {

@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 #include "platform/int16.h"
 #include "platform/message_box.h"
+#include "platform/screen_reader.h"
 #include "platform/twips.h"
 #include "settings/config_text_box.h"
 #include "settings/module1_settings.h"
@@ -320,6 +321,9 @@ void Form2::Command1_Click() {
     SettingsFileProtocol::Close();
     Module1::LoadSettingsFile();
     StartExerciseTimers();
+    // Said by the logo, which has the focus once this window has gone.
+    ScreenReader::Announce(m_form1 ? static_cast<QWidget*>(m_form1) : this,
+                           QStringLiteral("Configuration saved"));
     Unload();
 }
 

@@ -6,11 +6,14 @@
 #include "core/form1_procedures.h"
 #include "platform/failure.h"
 #include "platform/message_box.h"
+#include "platform/screen_reader.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
 
 void Form2::buildMenu() {
+    ScreenReader::InstallInterfaces(); // Back/Front reads as a check box
     m_mnuOptions = new QMenu(QStringLiteral("&Options"), this);
     m_mnuOptions->setObjectName(QStringLiteral("MNU_Options"));
     m_mnuOptions->setAccessibleName(QStringLiteral("Options"));
@@ -53,8 +56,15 @@ void Form2::ConnectFloatingWindow(Form1& form1, const MenuCommands& commands) {
 
 void Form2::PopupMenu(const QPoint& globalPos) {
     // One menu per request, whether the Menu key's press or its context menu event comes first.
-    if (!m_mnuOptions->isVisible())
-        m_mnuOptions->popup(globalPos);
+    if (m_mnuOptions->isVisible())
+        return;
+    m_mnuOptions->popup(globalPos);
+    // Opened from the keyboard, the menu starts on its first item, which readers then speak
+    // with its place in the menu; a right-click leaves the choice to the pointer.
+    if (QGuiApplication::mouseButtons() == Qt::NoButton)
+        m_mnuOptions->setActiveAction(m_mnuApropos);
+    ScreenReader::Announce(
+        m_mnuOptions, QStringLiteral("Options menu, %1 items").arg(m_mnuOptions->actions().size()));
 }
 
 void Form2::SetBackFrontMark(bool checked) { m_mnuEnArriere->setChecked(checked); }

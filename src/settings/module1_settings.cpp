@@ -16,6 +16,7 @@ void StoreRecordInTables(int index) {
     ExerciseTiming[index] = CurrentRecord.Timing;
     ExerciseTotalMinutes[index] = CurrentRecord.TotalMinutes;
     ExerciseLastMinutes[index] = CurrentRecord.LastMinutes;
+    ExerciseMessage[index] = CurrentRecord.message().trimmed();
 }
 
 void LoadSettingsFile() {

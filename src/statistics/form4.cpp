@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/message_box.h"
 #include "platform/one_window.h"
+#include "platform/screen_reader.h"
 #include "platform/twips.h"
 #include "settings/module1_settings.h"
 #include "settings/settings_file.h"
@@ -149,7 +150,8 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     place(lbl1, 180, 210, 1695, 255);
 
     cmbActivite = new QComboBox(this);
-    cmbActivite->setEditable(true);
+    // Editable, its text read whole by screen readers as the minutes are.
+    cmbActivite->setLineEdit(new ReadableLineEdit(cmbActivite));
     // The typed text is an entry, not a new item of the list.
     cmbActivite->setInsertPolicy(QComboBox::NoInsert);
     for (const char* text : StatisticsEntry::ActivityTexts)
@@ -161,7 +163,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent) {
     lbl1->setBuddy(cmbActivite); // a screen reader's label for the box
     place(cmbActivite, 1980, 180, 1935, 315);
 
-    txtMinPasses = new QLineEdit(QStringLiteral("0"), this);
+    txtMinPasses = new ReadableLineEdit(QStringLiteral("0"), this);
     txtMinPasses->setToolTip(QStringLiteral("Insert minutes"));
     txtMinPasses->setAccessibleName(QStringLiteral("Minutes"));
     place(txtMinPasses, 4020, 210, 495, 285);
@@ -321,6 +323,10 @@ void Form4::cmdOK_Click() {
     showFigure(lblJour[n - 1], rowName(n - 1), "today", QString::number(*minutes));
     ExerciseTotalMinutes[n - 1] = *total;
     showFigure(lblTot[n - 1], rowName(n - 1), "in all", QString::number(*total));
+    ScreenReader::Announce(this, QStringLiteral("%1 minutes recorded for %2; %3 in all")
+                                     .arg(*minutes)
+                                     .arg(rowName(n - 1))
+                                     .arg(*total));
 }
 
 void Form4::cmdMAZ_Click() {
@@ -339,6 +345,7 @@ void Form4::cmdMAZ_Click() {
     txtMinPasses->setText(QStringLiteral("0"));
     ExerciseTotalMinutes[n - 1] = 0;
     showFigure(lblTot[n - 1], rowName(n - 1), "in all", QStringLiteral("0"));
+    ScreenReader::Announce(this, QStringLiteral("Total of %1 reset to 0").arg(rowName(n - 1)));
 }
 
 void Form4::cmdAnnuler_Click() {

@@ -145,9 +145,12 @@ private slots:
         const QString lockPath = rig.app.path() + QStringLiteral("/run/lumivista.lock");
         SingleInstanceLock running(lockPath);
         QCOMPARE(running.state(), SingleInstanceLock::State::Acquired);
+        int boxesBeforeActivation = -1;
+        rig.env.activateRunningInstance = [&] { boxesBeforeActivation = rig.boxes.count(); };
 
         rig.make();
         QVERIFY(!rig.form->Form_Load());
+        QCOMPARE(boxesBeforeActivation, 1); // once the message is dismissed
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.last().text, QStringLiteral("Lumivista is already opened."));
         QCOMPARE(rig.boxes.last().style, MsgStyle::OkOnly);

@@ -105,6 +105,11 @@ class TestDesktopE2E : public QObject {
             [&] { return r.desktop->geometry(r.logo).width() == width; }, timeoutMs);
     }
 
+    // The logo has the keyboard focus (again) within a moment.
+    static bool logoFocused(const Running& r) {
+        return DesktopSession::waitUntil([&] { return r.desktop->activeWindow() == r.logo; }, 3000);
+    }
+
     static void focusLogo(const Running& r) {
         r.desktop->focus(r.logo);
         QThread::msleep(300);
@@ -300,6 +305,8 @@ private slots:
         QVERIFY(second->waitForFinished(5000));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(r.program->state(), QProcess::Running);
+        // The refused start is the keyboard's way to the running logo.
+        QVERIFY(logoFocused(r));
 
         // A start whose runtime folder cannot be used still finds the running one.
         QProcess* third = r.desktop->launch(QStringLiteral("/dev/null/runtime"));
@@ -423,6 +430,7 @@ private slots:
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(r.desktop->readSettings(), quietSettings(20));
+        QVERIFY(logoFocused(r)); // and so after every window below
 
         // Enter on the logo: the configuration again; Enter in a box saves as OK does.
         focusLogo(r);
@@ -433,21 +441,25 @@ private slots:
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(r.desktop->waitForNoWindow(configurationTitle));
         QCOMPARE(int(field(r.desktop->readSettings(), 1, 2)), 7);
+        QVERIFY(logoFocused(r));
 
         // Shift+F10, S: the statistics; Enter in the minutes enters them, Escape closes.
         QVERIFY(!command(r, QStringLiteral("s"), statisticsTitle, shiftF10).isEmpty());
         QVERIFY(entersFifteenMinutes(r, QStringLiteral("Return")));
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(r.desktop->waitForNoWindow(statisticsTitle));
+        QVERIFY(logoFocused(r));
 
         // About, then Back/Front with its message, then Exit.
         QVERIFY(!command(r, QStringLiteral("a"), aboutTitle, menu).isEmpty());
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(r.desktop->waitForNoWindow(aboutTitle));
+        QVERIFY(logoFocused(r));
 
         QVERIFY(!command(r, QStringLiteral("b"), QStringLiteral("Attention..."), menu).isEmpty());
         r.desktop->key(QStringLiteral("Return"));
         QVERIFY(DesktopSession::waitUntil([&] { return onTop(r); }, 5000));
+        QVERIFY(logoFocused(r));
 
         exitFromMenu(r, shiftF10);
     }
@@ -460,7 +472,8 @@ private slots:
 
         START_PROGRAM(r, quietSettings());
         // About from the keyboard; Tab to Visit, Space presses it.
-        QVERIFY(!command(r, QStringLiteral("a"), aboutTitle, QStringLiteral("Menu")).isEmpty());
+        const QString about = command(r, QStringLiteral("a"), aboutTitle, QStringLiteral("Menu"));
+        QVERIFY(!about.isEmpty());
         r.desktop->key(QStringLiteral("Tab space"));
 
         const QString viewer = waitForViewer(r);
@@ -493,6 +506,13 @@ private slots:
         r.desktop->key(QStringLiteral("Escape"));
         QVERIFY(waitForTitle(r, viewer, QStringLiteral("Page two")));
 
+        // The About window, then the viewer, closed: the focus is back on the logo.
+        r.desktop->focus(about);
+        r.desktop->key(QStringLiteral("Escape"));
+        QVERIFY(r.desktop->waitForNoWindow(aboutTitle));
+        r.desktop->focus(viewer);
+        r.desktop->key(QStringLiteral("alt+F4"));
+        QVERIFY(logoFocused(r));
         // A logout's SIGTERM ends the program as Exit does, the viewer with it; nothing is left.
         ::kill(pid_t(r.program->processId()), SIGTERM);
         QVERIFY(r.program->waitForFinished(10000));

@@ -7,13 +7,19 @@
 #include "info/frm_browser.h"
 #include "platform/desktop_window.h"
 #include "platform/dialog_font.h"
+#include "platform/keyboard_focus.h"
+#include "settings/config_text_box.h"
 #include "statistics/form4.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QToolTip>
 
 namespace {
 
@@ -30,6 +36,17 @@ QList<QWidget*> controlsOf(QWidget* window) {
 
 QString nameOf(QObject* object) {
     return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name).trimmed();
+}
+
+// What the window last gave screen readers to speak, as a notification of its own. (Qt
+// passes accessibility events on only while a platform reader is active, which a headless
+// test cannot make so: the notice itself is read.)
+QString spokenBy(QObject* window) {
+    QObject* notice = window->findChild<QObject*>("qt_lumivista_notice");
+    QAccessibleInterface* face = notice ? QAccessible::queryAccessibleInterface(notice) : nullptr;
+    if (!face || face->role() != QAccessible::Notification || face->parent()->object() != window)
+        return QString();
+    return face->text(QAccessible::Name);
 }
 
 } // namespace
@@ -204,8 +221,163 @@ private slots:
                                      "Back/Front", "Exit"}));
         QCOMPARE(found->parent(), app);
         QCOMPARE(app->child(app->indexOfChild(found)), found);
+        // Opened without the mouse, it starts on its first item.
+        QCOMPARE(menu->activeAction(), Form2::Loaded()->MNU_Apropos());
+        QVERIFY(found->child(0)->state().focused);
         menu->hide();
         QCOMPARE(app->indexOfChild(found), -1);
+    }
+
+    // Back/Front reaches readers as a check box whose mark is read both ways.
+    void backFrontReadsItsMarkBothWays_data() {
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("on top") << true;
+        QTest::newRow("normal stacking") << false;
+    }
+    void backFrontReadsItsMarkBothWays() {
+        QFETCH(bool, checked);
+        m_rig->form->hooks.popupMenu(QPoint(10, 10));
+        Form2::Loaded()->SetBackFrontMark(checked);
+        QAccessibleInterface* menu =
+            QAccessible::queryAccessibleInterface(Form2::Loaded()->MNU_Options());
+        QAccessibleInterface* item = menu->child(3);
+        QCOMPARE(item->text(QAccessible::Name), QStringLiteral("Back/Front"));
+        QCOMPARE(item->role(), QAccessible::CheckBox);
+        QVERIFY(item->state().checkable);
+        QCOMPARE(bool(item->state().checked), checked);
+        QCOMPARE(item->parent(), menu);
+        QCOMPARE(menu->child(0)->role(), QAccessible::MenuItem);
+        Form2::Loaded()->MNU_Options()->hide();
+    }
+
+    // Every run of text attributes covers the whole box, so no character is left unread.
+    void boxesReadTheirWholeText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("frequency") << "configuration"
+                                   << "Edging frequency"
+                                   << "270";
+        QTest::newRow("timing") << "configuration"
+                                << "Timing"
+                                << "18";
+        QTest::newRow("message") << "configuration"
+                                 << "Palming message"
+                                 << "Rub your hands";
+        QTest::newRow("minutes") << "statistics"
+                                 << "Minutes"
+                                 << "0";
+    }
+    void boxesReadTheirWholeText() {
+        QFETCH(QString, name);
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QLineEdit* edit = nullptr;
+        for (QWidget* control : controlsOf(window(name)))
+            if (nameOf(control) == box)
+                edit = qobject_cast<QLineEdit*>(control);
+        QVERIFY(edit);
+        edit->setText(text);
+        QAccessibleTextInterface* face =
+            QAccessible::queryAccessibleInterface(edit)->textInterface();
+        QVERIFY(face);
+        QCOMPARE(face->characterCount(), text.size());
+        QCOMPARE(face->text(0, face->characterCount()), text);
+        for (int offset : {0, int(text.size()) - 1, int(text.size())}) {
+            int start = -2, end = -2;
+            face->attributes(offset, &start, &end);
+            QCOMPARE(start, 0);
+            QCOMPARE(end, int(text.size()));
+        }
+        edit->selectAll();
+        int start = -1, end = -1;
+        face->selection(0, &start, &end);
+        QCOMPARE(start, 0);
+        QCOMPARE(end, int(text.size()));
+    }
+
+    // The focused control is marked, once, and keeps its size: the default button stops
+    // looking ready while another button has the focus.
+    void focusIsMarkedOnce() {
+        KeyboardFocus::UseClearFocusMarks();
+        QWidget* about = window("about");
+        QTRY_VERIFY(about->isActiveWindow());
+        auto* ok = about->findChild<QPushButton*>("cmdOK");
+        auto* visit = about->findChild<QPushButton*>("cmd2");
+        const QImage visitAlone = visit->grab().toImage();
+        visit->setFocus(Qt::TabFocusReason);
+        QVERIFY(visit->grab().toImage() != visitAlone);
+        const QImage okAsDefault = ok->grab().toImage();
+        ok->setDefault(false);
+        QCOMPARE(ok->grab().toImage(), okAsDefault);
+
+        QWidget* logo = m_rig->form->findChild<QWidget*>("Image2");
+        m_rig->form->activateWindow();
+        const QImage unfocused = logo->grab().toImage();
+        logo->setFocus(Qt::ActiveWindowFocusReason);
+        QTRY_VERIFY(logo->hasFocus());
+        QCOMPARE(logo->grab().size(), unfocused.size());
+        QVERIFY(logo->grab().toImage() != unfocused);
+    }
+
+    // The keyboard's focus shows a number's explanation; a message left shows its start again.
+    void keyboardFocusExplainsAndLeavesMessagesAtTheirStart() {
+        Form2* form = static_cast<Form2*>(window("configuration"));
+        QTRY_VERIFY(form->isActiveWindow());
+        form->Text4(1)->setFocus(Qt::TabFocusReason);
+        QVERIFY(form->Text4(1)->cursorPosition() > 0); // selected, so scrolled to its end
+        form->Text2(0)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(form->Text4(1)->cursorPosition(), 0);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), form->Text2(0)->toolTip());
+    }
+
+    // What readers are told as things happen, whichever control has the focus.
+    void eventsAreAnnounced_data() {
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("exercise placed") << "exercise"
+                                         << "Blinking: Message 2";
+        QTest::newRow("menu opened") << "menu"
+                                     << "Options menu, 5 items";
+        QTest::newRow("configuration saved") << "save"
+                                             << "Configuration saved";
+        QTest::newRow("minutes recorded") << "minutes"
+                                          << "15 minutes recorded for Blinking; 67 in all";
+        QTest::newRow("total reset") << "reset"
+                                     << "Total of Blinking reset to 0";
+        QTest::newRow("statistics opened") << "open"
+                                           << "Lumivista: Statistics, Minutes, 0, "
+                                              "Insert minutes";
+    }
+    void eventsAreAnnounced() {
+        QFETCH(QString, event);
+        QFETCH(QString, spoken);
+        QObject* speaker = m_rig->form.get();
+        if (event == "exercise") {
+            Module1::ExerciseFrequency[2] = 1;
+            m_rig->form->Timer1_Timer(2);
+            QCOMPARE(m_rig->form->AniGif(2).toolTip(), QStringLiteral("Message 2"));
+            QCOMPARE(nameOf(&m_rig->form->AniGif(2)), QStringLiteral("Blinking"));
+        } else if (event == "menu") {
+            m_rig->form->hooks.popupMenu(QPoint(10, 10));
+            speaker = Form2::Loaded()->MNU_Options();
+        } else if (event == "save") {
+            window("configuration")->findChild<QLineEdit*>()->setText("8");
+            Form2::Loaded()->Command1_Click();
+        } else {
+            auto* statistics = static_cast<Form4*>(window("statistics"));
+            speaker = statistics;
+            // Its opening is told first, once it is active.
+            QTRY_VERIFY(spokenBy(statistics).startsWith("Lumivista: Statistics, Minutes"));
+            statistics->cmbActivite->setCurrentIndex(2);
+            statistics->txtMinPasses->setText("15");
+            if (event == "minutes")
+                statistics->cmdOK_Click();
+            if (event == "reset")
+                statistics->cmdMAZ_Click();
+        }
+        QTRY_COMPARE(spokenBy(speaker), spoken);
     }
 };
 
