@@ -90,6 +90,12 @@ void setProperty32(xcb_connection_t* c, xcb_window_t window, const char* name, x
                         uint32_t(values.size()), values.data());
 }
 
+void setPropertyBytes(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type,
+                      const QByteArray& bytes) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, name), type, 8,
+                        uint32_t(bytes.size()), bytes.constData());
+}
+
 // A request to the window manager about one of our windows (EWMH client message).
 void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* message,
                        std::initializer_list<uint32_t> data) {
@@ -107,12 +113,101 @@ void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* mes
                    reinterpret_cast<const char*>(&event));
 }
 
+constexpr uint32_t StateRemove = 0;
+
+// KWin flags a window that maps without taking the focus as wanting attention; this one
+// shows without the focus on purpose. Once it is managed, the flag is taken back.
+void clearDemandsAttention(QWidget* window) {
+    auto* poll = new QTimer(window);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QPointer<QWidget> target(window);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target] {
+        xcb_connection_t* c = connection();
+        if (!target || !c || waited->elapsed() > 3000) {
+            poll->deleteLater();
+            return;
+        }
+        if (!target->isVisible())
+            return;
+        const xcb_window_t id = xcb_window_t(target->winId());
+        const xcb_atom_t flag = atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION");
+        const std::vector<uint32_t> states = property32(c, id, "_NET_WM_STATE", XCB_ATOM_ATOM);
+        if (std::find(states.begin(), states.end(), flag) != states.end()) {
+            tellWindowManager(c, id, "_NET_WM_STATE", {StateRemove, flag, 0, 1});
+            xcb_flush(c);
+        }
+    });
+    poll->start(50);
+}
+
 std::optional<QMargins> readFrameExtents(xcb_connection_t* c, xcb_window_t window) {
     const std::vector<uint32_t> e = property32(c, window, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
     if (e.size() != 4)
         return std::nullopt;
     // left, right, top, bottom
     return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+}
+
+bool supports(xcb_connection_t* c, xcb_window_t window, const char* name) {
+    const std::vector<uint32_t> supported =
+        property32(c, rootOf(c, window), "_NET_SUPPORTED", XCB_ATOM_ATOM);
+    return std::find(supported.begin(), supported.end(), atom(c, name)) != supported.end();
+}
+
+// A window manager that does not announce its frames (i3) still puts the window inside its
+// own frame window: the frame is the window's place within the outermost one that holds it.
+std::optional<QMargins> frameFromTree(xcb_connection_t* c, xcb_window_t window) {
+    xcb_window_t outer = window;
+    for (;;) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, outer), nullptr);
+        const bool topLevel = !tree || tree->parent == tree->root || tree->parent == 0;
+        const xcb_window_t parent = tree ? tree->parent : 0;
+        std::free(tree);
+        if (topLevel)
+            break;
+        outer = parent;
+    }
+    if (outer == window)
+        return std::nullopt; // not framed (yet)
+    // Until the frame shows, the window manager may still be building it.
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    if (!viewable)
+        return std::nullopt;
+    xcb_get_geometry_reply_t* inner =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    xcb_get_geometry_reply_t* frame =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, outer), nullptr);
+    xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, outer, 0, 0), nullptr);
+    std::optional<QMargins> margins;
+    if (inner && frame && at && at->dst_x >= 0 && at->dst_y >= 0 &&
+        at->dst_x + inner->width <= frame->width && at->dst_y + inner->height <= frame->height)
+        margins = QMargins(at->dst_x, at->dst_y, frame->width - at->dst_x - inner->width,
+                           frame->height - at->dst_y - inner->height);
+    std::free(inner);
+    std::free(frame);
+    std::free(at);
+    return margins;
+}
+
+// The frame as the window manager knows it, in device pixels.
+std::optional<QMargins> frameNow(xcb_connection_t* c, xcb_window_t window) {
+    if (auto known = readFrameExtents(c, window))
+        return known;
+    if (supports(c, window, "_NET_FRAME_EXTENTS"))
+        return std::nullopt; // announced, but not set yet
+    return frameFromTree(c, window);
+}
+
+// The window manager counts device pixels; the widgets count device-independent ones.
+QMarginsF logical(const QMargins& frame, const QWidget* window) {
+    const qreal ratio = window->devicePixelRatioF();
+    return QMarginsF(frame.left() / ratio, frame.top() / ratio, frame.right() / ratio,
+                     frame.bottom() / ratio);
 }
 
 constexpr uint32_t AllDesktops = 0xFFFFFFFF;
@@ -128,6 +223,11 @@ void MakeFloating(QWidget* window) {
     if (!id)
         return;
     xcb_connection_t* c = connection();
+    // Qt names a window without a title after the application; this one has no caption, so
+    // that window lists and the title bars of other windows do not count it.
+    setPropertyBytes(c, id, "_NET_WM_NAME", atom(c, "UTF8_STRING"), {});
+    setPropertyBytes(c, id, "WM_NAME", XCB_ATOM_STRING, {});
+    clearDemandsAttention(window);
     const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
                             "_NET_WM_STATE_STICKY"};
     internAtoms(c, {"_NET_WM_STATE", "_NET_WM_DESKTOP", states[0], states[1], states[2]});
@@ -166,21 +266,21 @@ void MakeFixed(QWidget* window) {
     xcb_flush(c);
 }
 
-std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
+std::optional<QMarginsF> FrameExtents(QWidget* window, int waitMs) {
     const xcb_window_t id = nativeWindow(window);
     if (!id)
         return std::nullopt;
     xcb_connection_t* c = connection();
     if (auto known = readFrameExtents(c, id))
-        return known;
-    if (window->isVisible())
-        return std::nullopt; // mapped, but the window manager has not framed it yet
+        return logical(*known, window);
+    if (window->isVisible()) {
+        // Mapped; unknown until the window manager has framed it.
+        const std::optional<QMargins> frame = frameNow(c, id);
+        return frame ? std::optional<QMarginsF>(logical(*frame, window)) : std::nullopt;
+    }
     // Ask ahead of mapping; window managers that know the request answer at once. Without
     // one that announces it there is nobody to wait for.
-    const std::vector<uint32_t> supported =
-        property32(c, rootOf(c, id), "_NET_SUPPORTED", XCB_ATOM_ATOM);
-    if (std::find(supported.begin(), supported.end(), atom(c, "_NET_REQUEST_FRAME_EXTENTS")) ==
-        supported.end())
+    if (!supports(c, id, "_NET_REQUEST_FRAME_EXTENTS"))
         return std::nullopt;
     tellWindowManager(c, id, "_NET_REQUEST_FRAME_EXTENTS", {});
     xcb_flush(c);
@@ -188,7 +288,7 @@ std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
     waited.start();
     while (waited.elapsed() < waitMs) {
         if (auto answer = readFrameExtents(c, id))
-            return answer;
+            return logical(*answer, window);
         QThread::msleep(2);
     }
     return std::nullopt;
@@ -210,7 +310,7 @@ bool StartMove(QWidget* window, const QPoint& travelled) {
     return handle->startSystemMove();
 }
 
-void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) {
+void WhenFrameKnown(QWidget* window, std::function<void(const QMarginsF&)> then) {
     if (!window || !connection())
         return;
     // Polled: the frame arrives as a property of the window, which Qt does not report.
@@ -225,10 +325,10 @@ void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) 
         }
         if (!target->isVisible())
             return;
-        if (auto frame = readFrameExtents(connection(), xcb_window_t(target->winId()))) {
+        if (auto frame = frameNow(connection(), xcb_window_t(target->winId()))) {
             poll->stop();
             poll->deleteLater();
-            then(*frame);
+            then(logical(*frame, target));
         }
     });
     poll->start(20);

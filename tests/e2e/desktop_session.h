@@ -28,8 +28,9 @@ public:
     QByteArray readSettings() const;
 
     // Starts build/app/lumivista from the private folder; returns the process.
-    // Starts the program; `runtimeDir` stands in for the session's XDG_RUNTIME_DIR when given.
-    QProcess* launch(const QString& runtimeDir = QString());
+    // Starts the program; `runtimeDir` stands in for the session's XDG_RUNTIME_DIR when given,
+    // and `scaleFactor` scales its windows (QT_SCALE_FACTOR).
+    QProcess* launch(const QString& runtimeDir = QString(), const QString& scaleFactor = QString());
     // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
     QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
     QString xdotool(const QStringList& args) const;
@@ -77,6 +78,8 @@ public:
 
 private:
     bool startDesktop();
+    bool startWindowManager();
+    bool serverAnswers() const;
 
     QTemporaryDir m_app;
     QTemporaryDir m_runtime;
