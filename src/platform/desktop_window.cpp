@@ -113,32 +113,43 @@ void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* mes
                    reinterpret_cast<const char*>(&event));
 }
 
+constexpr uint32_t AllDesktops = 0xFFFFFFFF;
 constexpr uint32_t StateRemove = 0;
+constexpr uint32_t StateAdd = 1;
+constexpr uint32_t FromApplication = 1;
 
-// KWin flags a window that maps without taking the focus as wanting attention; this one
-// shows without the focus on purpose. Once it is managed, the flag is taken back.
-void clearDemandsAttention(QWidget* window) {
+// Runs `step` every intervalMs while the window shows, until it returns true, the window goes
+// away or limitMs have passed. Polled: the window manager answers with properties of the
+// window, which Qt does not report.
+void pollWhileShown(QWidget* window, int intervalMs, int limitMs,
+                    std::function<bool(QWidget*)> step) {
     auto* poll = new QTimer(window);
     auto waited = std::make_shared<QElapsedTimer>();
     waited->start();
     QPointer<QWidget> target(window);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target] {
-        xcb_connection_t* c = connection();
-        if (!target || !c || waited->elapsed() > 3000) {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target, limitMs, step] {
+        if (!target || !connection() || waited->elapsed() > limitMs)
             poll->deleteLater();
-            return;
-        }
-        if (!target->isVisible())
-            return;
+        else if (target->isVisible() && step(target))
+            poll->deleteLater();
+    });
+    poll->start(intervalMs);
+}
+
+// KWin flags a window that maps without taking the focus as wanting attention; this one
+// shows without the focus on purpose. Once it is managed, the flag is taken back.
+void clearDemandsAttention(QWidget* window) {
+    pollWhileShown(window, 50, 3000, [](QWidget* target) {
+        xcb_connection_t* c = connection();
         const xcb_window_t id = xcb_window_t(target->winId());
         const xcb_atom_t flag = atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION");
         const std::vector<uint32_t> states = property32(c, id, "_NET_WM_STATE", XCB_ATOM_ATOM);
-        if (std::find(states.begin(), states.end(), flag) != states.end()) {
-            tellWindowManager(c, id, "_NET_WM_STATE", {StateRemove, flag, 0, 1});
-            xcb_flush(c);
-        }
+        if (std::find(states.begin(), states.end(), flag) == states.end())
+            return false;
+        tellWindowManager(c, id, "_NET_WM_STATE", {StateRemove, flag, 0, FromApplication});
+        xcb_flush(c);
+        return true;
     });
-    poll->start(50);
 }
 
 std::optional<QMargins> readFrameExtents(xcb_connection_t* c, xcb_window_t window) {
@@ -209,10 +220,6 @@ QMarginsF logical(const QMargins& frame, const QWidget* window) {
     return QMarginsF(frame.left() / ratio, frame.top() / ratio, frame.right() / ratio,
                      frame.bottom() / ratio);
 }
-
-constexpr uint32_t AllDesktops = 0xFFFFFFFF;
-constexpr uint32_t StateAdd = 1;
-constexpr uint32_t FromApplication = 1;
 
 } // namespace
 
@@ -313,25 +320,12 @@ bool StartMove(QWidget* window, const QPoint& travelled) {
 void WhenFrameKnown(QWidget* window, std::function<void(const QMarginsF&)> then) {
     if (!window || !connection())
         return;
-    // Polled: the frame arrives as a property of the window, which Qt does not report.
-    auto* poll = new QTimer(window);
-    auto waited = std::make_shared<QElapsedTimer>();
-    waited->start();
-    QPointer<QWidget> target(window);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target, then] {
-        if (!target || waited->elapsed() > 2000) {
-            poll->deleteLater();
-            return;
-        }
-        if (!target->isVisible())
-            return;
-        if (auto frame = frameNow(connection(), xcb_window_t(target->winId()))) {
-            poll->stop();
-            poll->deleteLater();
+    pollWhileShown(window, 20, 2000, [then](QWidget* target) {
+        const std::optional<QMargins> frame = frameNow(connection(), xcb_window_t(target->winId()));
+        if (frame)
             then(logical(*frame, target));
-        }
+        return frame.has_value();
     });
-    poll->start(20);
 }
 
 void SetApplicationIdentity() {

@@ -1,6 +1,6 @@
 #pragma once
 // A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with a real window manager
-// (openbox, or the one named by LUMI_E2E_WM: icewm), a private copy of the application folder,
+// (openbox, or the one LUMI_E2E_WM names: icewm, i3, kwin_x11), a private copy of the app folder,
 // and the real program driven with xdotool.
 
 #include <QByteArray>
