@@ -15,6 +15,10 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -113,6 +117,15 @@ void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* mes
                    reinterpret_cast<const char*>(&event));
 }
 
+// Mapped, and every window that holds it too.
+bool viewable(xcb_connection_t* c, xcb_window_t window) {
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    return shown;
+}
+
 constexpr uint32_t AllDesktops = 0xFFFFFFFF;
 constexpr uint32_t StateRemove = 0;
 constexpr uint32_t StateAdd = 1;
@@ -134,6 +147,83 @@ void pollWhileShown(QWidget* window, int intervalMs, int limitMs,
             poll->deleteLater();
     });
     poll->start(intervalMs);
+}
+
+// sway centres a floating XWayland window at every configure request and ignores the
+// workspace states of X11 windows: it places a window only when told through its own IPC
+// (an "i3-ipc" header, the payload's length and type 0, "run command"). Nothing without sway.
+void tellSway(const QByteArray& command) {
+    const QByteArray path = qgetenv("SWAYSOCK");
+    sockaddr_un address{};
+    if (path.isEmpty() || path.size() >= int(sizeof address.sun_path))
+        return;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    const uint32_t header[] = {uint32_t(command.size()), 0};
+    const QByteArray message = QByteArray("i3-ipc") +
+                               QByteArray(reinterpret_cast<const char*>(header), sizeof header) +
+                               command;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::write(fd, message.constData(), size_t(message.size())) == message.size()) {
+        char reply[256]; // sway answers once the command has run
+        [[maybe_unused]] const auto got = ::read(fd, reply, sizeof reply);
+    }
+    ::close(fd);
+}
+
+void moveUnderSway(QWidget* window, const QPoint& topLeft, const char* more = "") {
+    const QPoint at = topLeft * window->devicePixelRatioF();
+    tellSway(QStringLiteral("[id=%1] move absolute position %2 %3%4")
+                 .arg(window->winId())
+                 .arg(at.x())
+                 .arg(at.y())
+                 .arg(QLatin1String(more))
+                 .toLatin1());
+}
+
+// sway centres the window when it maps it and again at each of its size changes. A move
+// that follows the program's own show, move or resize at once is sway's: the window goes
+// back. Any other move is the user's drag, and the new place is kept.
+class SwayPlacement : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWidget*>(watched);
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Show || type == QEvent::Resize ||
+            (type == QEvent::Move && !event->spontaneous())) {
+            if (type != QEvent::Resize)
+                m_wanted = window->geometry().topLeft();
+            m_sinceOwnChange.start();
+        } else if (type == QEvent::Move && window->geometry().topLeft() != m_wanted) {
+            if (m_sinceOwnChange.isValid() && m_sinceOwnChange.elapsed() < 1000)
+                moveUnderSway(window, m_wanted);
+            else
+                m_wanted = window->geometry().topLeft();
+        }
+        return false;
+    }
+
+private:
+    QPoint m_wanted;
+    QElapsedTimer m_sinceOwnChange;
+};
+
+// Under sway, the window goes where Qt has put it and onto every workspace once sway
+// manages it, and stays there.
+void placeUnderSway(QWidget* window) {
+    if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
+        return;
+    window->installEventFilter(new SwayPlacement(window));
+    pollWhileShown(window, 50, 3000, [](QWidget* target) {
+        if (!viewable(connection(), xcb_window_t(target->winId())))
+            return false;
+        moveUnderSway(target, target->geometry().topLeft(), ", sticky enable");
+        return true;
+    });
 }
 
 // KWin flags a window that maps without taking the focus as wanting attention; this one
@@ -181,13 +271,8 @@ std::optional<QMargins> frameFromTree(xcb_connection_t* c, xcb_window_t window) 
     }
     if (outer == window)
         return std::nullopt; // not framed (yet)
-    // Until the frame shows, the window manager may still be building it.
-    xcb_get_window_attributes_reply_t* attributes =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-    const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    std::free(attributes);
-    if (!viewable)
-        return std::nullopt;
+    if (!viewable(c, window))
+        return std::nullopt; // the window manager may still be building the frame
     xcb_get_geometry_reply_t* inner =
         xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
     xcb_get_geometry_reply_t* frame =
@@ -235,6 +320,7 @@ void MakeFloating(QWidget* window) {
     setPropertyBytes(c, id, "_NET_WM_NAME", atom(c, "UTF8_STRING"), {});
     setPropertyBytes(c, id, "WM_NAME", XCB_ATOM_STRING, {});
     clearDemandsAttention(window);
+    placeUnderSway(window);
     const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
                             "_NET_WM_STATE_STICKY"};
     internAtoms(c, {"_NET_WM_STATE", "_NET_WM_DESKTOP", states[0], states[1], states[2]});

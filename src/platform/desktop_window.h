@@ -13,8 +13,9 @@ class QWidget;
 
 namespace DesktopWindow {
 
-// The floating reminder is not a task: no taskbar, pager or window-switcher entry, and it
-// stays on every workspace.
+// The floating reminder is not a task: no caption, no taskbar, pager or window-switcher
+// entry, no call for attention, and it stays on every workspace; under sway also at the place
+// the program gives it.
 void MakeFloating(QWidget* window);
 
 // A window of fixed size: no minimise, maximise or resize offered by the window manager.

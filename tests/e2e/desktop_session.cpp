@@ -178,6 +178,7 @@ QProcess* DesktopSession::launch(const QString& runtimeDir, const QString& scale
                runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
     env.insert(QStringLiteral("TMPDIR"), m_runtime.path()); // this session's own lock places
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("SWAYSOCK")); // the program would place its window there
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
     if (!scaleFactor.isEmpty())
         env.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
