@@ -12,7 +12,7 @@ packages=(
   fonts-liberation2
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(clang clang-format libclang-rt-14-dev procps xvfb xauth openbox icewm xdotool x11-utils wmctrl imagemagick i3-wm kwin-x11 dbus
+  packages+=(clang clang-format libclang-rt-14-dev procps xvfb xauth openbox icewm xdotool x11-utils wmctrl imagemagick i3-wm kwin-x11 dbus-daemon
     appstream desktop-file-utils)
 fi
 

@@ -76,7 +76,7 @@ bool DesktopSession::startWindowManager() {
     if (m_windowManager == QLatin1String("openbox")) {
         m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     } else if (m_windowManager == QLatin1String("i3")) {
-        // Its defaults without a configuration start a wizard: one font and nothing else.
+        // The system configuration starts a bar and session helpers: one font, nothing else.
         const QString config = m_runtime.filePath(QStringLiteral("i3.conf"));
         QFile file(config);
         if (file.open(QIODevice::WriteOnly))
