@@ -4,18 +4,39 @@
 start_desktop() {
   runtime=$(mktemp -d)
   chmod 700 "$runtime"
+  export XDG_RUNTIME_DIR="$runtime" TMPDIR="$runtime" QT_QPA_PLATFORM=xcb
+  unset WAYLAND_DISPLAY QT_SCALE_FACTOR
+  trap stop_desktop EXIT
+  # A server ending at the same moment can take a fresh display number with it: then again.
+  local attempt
+  for attempt in 1 2 3; do
+    start_x_and_wm && return 0
+    kill "${wm:-}" "${xvfb:-}" 2>/dev/null || true
+    sleep "$attempt"
+  done
+  echo "no X server with openbox came up" >&2
+  return 1
+}
+
+x_answers() { xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb" 2>/dev/null; }
+
+start_x_and_wm() {
+  local display _
   exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp 2>/dev/null & echo "pid $!")
   read -r _ xvfb <&3
-  read -r display <&3
-  export DISPLAY=":$display" XDG_RUNTIME_DIR="$runtime" TMPDIR="$runtime" QT_QPA_PLATFORM=xcb
-  unset WAYLAND_DISPLAY QT_SCALE_FACTOR
+  read -r display <&3 || return 1
+  export DISPLAY=":$display"
+  # The window manager connects only once the server accepts connections.
+  for _ in $(seq 100); do x_answers && break; sleep 0.1; done
+  x_answers || return 1
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$wm" 2>/dev/null || break
     sleep 0.1
   done
-  trap stop_desktop EXIT
+  return 1
 }
 
 stop_desktop() {

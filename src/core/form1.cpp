@@ -349,8 +349,9 @@ void Form1::setSizeTwips(double width, double height) {
 }
 
 void Form1::applyGeometry() {
-    resize(std::max(1, Twips::ToPixelsX(m_widthTwips)),
-           std::max(1, Twips::ToPixelsY(m_heightTwips)));
+    // A size only the program changes: tiling window managers float such a window.
+    setFixedSize(std::max(1, Twips::ToPixelsX(m_widthTwips)),
+                 std::max(1, Twips::ToPixelsY(m_heightTwips)));
     m_image2->setGeometry(0, 0, std::max(1, Twips::ToPixelsX(m_image2Width)),
                           std::max(1, Twips::ToPixelsY(m_image2Height)));
 }

@@ -15,6 +15,8 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,6 +94,12 @@ void setProperty32(xcb_connection_t* c, xcb_window_t window, const char* name, x
                         uint32_t(values.size()), values.data());
 }
 
+void setPropertyBytes(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type,
+                      const QByteArray& bytes) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, name), type, 8,
+                        uint32_t(bytes.size()), bytes.constData());
+}
+
 // A request to the window manager about one of our windows (EWMH client message).
 void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* message,
                        std::initializer_list<uint32_t> data) {
@@ -109,6 +117,131 @@ void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* mes
                    reinterpret_cast<const char*>(&event));
 }
 
+// Mapped, and every window that holds it too.
+bool viewable(xcb_connection_t* c, xcb_window_t window) {
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    return shown;
+}
+
+constexpr uint32_t AllDesktops = 0xFFFFFFFF;
+constexpr uint32_t StateRemove = 0;
+constexpr uint32_t StateAdd = 1;
+constexpr uint32_t FromApplication = 1;
+
+// Runs `step` every intervalMs while the window shows, until it returns true, the window goes
+// away or limitMs have passed. Polled: the window manager answers with properties of the
+// window, which Qt does not report.
+void pollWhileShown(QWidget* window, int intervalMs, int limitMs,
+                    std::function<bool(QWidget*)> step) {
+    auto* poll = new QTimer(window);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QPointer<QWidget> target(window);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target, limitMs, step] {
+        if (!target || !connection() || waited->elapsed() > limitMs)
+            poll->deleteLater();
+        else if (target->isVisible() && step(target))
+            poll->deleteLater();
+    });
+    poll->start(intervalMs);
+}
+
+// sway centres a floating XWayland window at every configure request and ignores the
+// workspace states of X11 windows: it places a window only when told through its own IPC
+// (an "i3-ipc" header, the payload's length and type 0, "run command"). Nothing without sway.
+void tellSway(const QByteArray& command) {
+    const QByteArray path = qgetenv("SWAYSOCK");
+    sockaddr_un address{};
+    if (path.isEmpty() || path.size() >= int(sizeof address.sun_path))
+        return;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    const uint32_t header[] = {uint32_t(command.size()), 0};
+    const QByteArray message = QByteArray("i3-ipc") +
+                               QByteArray(reinterpret_cast<const char*>(header), sizeof header) +
+                               command;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::write(fd, message.constData(), size_t(message.size())) == message.size()) {
+        char reply[256]; // sway answers once the command has run
+        [[maybe_unused]] const auto got = ::read(fd, reply, sizeof reply);
+    }
+    ::close(fd);
+}
+
+void moveUnderSway(QWidget* window, const QPoint& topLeft, const char* more = "") {
+    const QPoint at = topLeft * window->devicePixelRatioF();
+    tellSway(QStringLiteral("[id=%1] move absolute position %2 %3%4")
+                 .arg(window->winId())
+                 .arg(at.x())
+                 .arg(at.y())
+                 .arg(QLatin1String(more))
+                 .toLatin1());
+}
+
+// sway centres the window when it maps it and again at each of its size changes. A move
+// that follows the program's own show, move or resize at once is sway's: the window goes
+// back. Any other move is the user's drag, and the new place is kept.
+class SwayPlacement : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWidget*>(watched);
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Show || type == QEvent::Resize ||
+            (type == QEvent::Move && !event->spontaneous())) {
+            if (type != QEvent::Resize)
+                m_wanted = window->geometry().topLeft();
+            m_sinceOwnChange.start();
+        } else if (type == QEvent::Move && window->geometry().topLeft() != m_wanted) {
+            if (m_sinceOwnChange.isValid() && m_sinceOwnChange.elapsed() < 1000)
+                moveUnderSway(window, m_wanted);
+            else
+                m_wanted = window->geometry().topLeft();
+        }
+        return false;
+    }
+
+private:
+    QPoint m_wanted;
+    QElapsedTimer m_sinceOwnChange;
+};
+
+// Under sway, the window goes where Qt has put it and onto every workspace once sway
+// manages it, and stays there.
+void placeUnderSway(QWidget* window) {
+    if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
+        return;
+    window->installEventFilter(new SwayPlacement(window));
+    pollWhileShown(window, 50, 3000, [](QWidget* target) {
+        if (!viewable(connection(), xcb_window_t(target->winId())))
+            return false;
+        moveUnderSway(target, target->geometry().topLeft(), ", sticky enable");
+        return true;
+    });
+}
+
+// KWin flags a window that maps without taking the focus as wanting attention; this one
+// shows without the focus on purpose. Once it is managed, the flag is taken back.
+void clearDemandsAttention(QWidget* window) {
+    pollWhileShown(window, 50, 3000, [](QWidget* target) {
+        xcb_connection_t* c = connection();
+        const xcb_window_t id = xcb_window_t(target->winId());
+        const xcb_atom_t flag = atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION");
+        const std::vector<uint32_t> states = property32(c, id, "_NET_WM_STATE", XCB_ATOM_ATOM);
+        if (std::find(states.begin(), states.end(), flag) == states.end())
+            return false;
+        tellWindowManager(c, id, "_NET_WM_STATE", {StateRemove, flag, 0, FromApplication});
+        xcb_flush(c);
+        return true;
+    });
+}
+
 std::optional<QMargins> readFrameExtents(xcb_connection_t* c, xcb_window_t window) {
     const std::vector<uint32_t> e = property32(c, window, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
     if (e.size() != 4)
@@ -117,9 +250,61 @@ std::optional<QMargins> readFrameExtents(xcb_connection_t* c, xcb_window_t windo
     return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
 }
 
-constexpr uint32_t AllDesktops = 0xFFFFFFFF;
-constexpr uint32_t StateAdd = 1;
-constexpr uint32_t FromApplication = 1;
+bool supports(xcb_connection_t* c, xcb_window_t window, const char* name) {
+    const std::vector<uint32_t> supported =
+        property32(c, rootOf(c, window), "_NET_SUPPORTED", XCB_ATOM_ATOM);
+    return std::find(supported.begin(), supported.end(), atom(c, name)) != supported.end();
+}
+
+// A window manager that does not announce its frames (i3) still puts the window inside its
+// own frame window: the frame is the window's place within the outermost one that holds it.
+std::optional<QMargins> frameFromTree(xcb_connection_t* c, xcb_window_t window) {
+    xcb_window_t outer = window;
+    for (;;) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, outer), nullptr);
+        const bool topLevel = !tree || tree->parent == tree->root || tree->parent == 0;
+        const xcb_window_t parent = tree ? tree->parent : 0;
+        std::free(tree);
+        if (topLevel)
+            break;
+        outer = parent;
+    }
+    if (outer == window)
+        return std::nullopt; // not framed (yet)
+    if (!viewable(c, window))
+        return std::nullopt; // the window manager may still be building the frame
+    xcb_get_geometry_reply_t* inner =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    xcb_get_geometry_reply_t* frame =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, outer), nullptr);
+    xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, outer, 0, 0), nullptr);
+    std::optional<QMargins> margins;
+    if (inner && frame && at && at->dst_x >= 0 && at->dst_y >= 0 &&
+        at->dst_x + inner->width <= frame->width && at->dst_y + inner->height <= frame->height)
+        margins = QMargins(at->dst_x, at->dst_y, frame->width - at->dst_x - inner->width,
+                           frame->height - at->dst_y - inner->height);
+    std::free(inner);
+    std::free(frame);
+    std::free(at);
+    return margins;
+}
+
+// The frame as the window manager knows it, in device pixels.
+std::optional<QMargins> frameNow(xcb_connection_t* c, xcb_window_t window) {
+    if (auto known = readFrameExtents(c, window))
+        return known;
+    if (supports(c, window, "_NET_FRAME_EXTENTS"))
+        return std::nullopt; // announced, but not set yet
+    return frameFromTree(c, window);
+}
+
+// The window manager counts device pixels; the widgets count device-independent ones.
+QMarginsF logical(const QMargins& frame, const QWidget* window) {
+    const qreal ratio = window->devicePixelRatioF();
+    return QMarginsF(frame.left() / ratio, frame.top() / ratio, frame.right() / ratio,
+                     frame.bottom() / ratio);
+}
 
 } // namespace
 
@@ -130,6 +315,12 @@ void MakeFloating(QWidget* window) {
     if (!id)
         return;
     xcb_connection_t* c = connection();
+    // Qt names a window without a title after the application; this one has no caption, so
+    // that window lists and the title bars of other windows do not count it.
+    setPropertyBytes(c, id, "_NET_WM_NAME", atom(c, "UTF8_STRING"), {});
+    setPropertyBytes(c, id, "WM_NAME", XCB_ATOM_STRING, {});
+    clearDemandsAttention(window);
+    placeUnderSway(window);
     const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
                             "_NET_WM_STATE_STICKY"};
     internAtoms(c, {"_NET_WM_STATE", "_NET_WM_DESKTOP", states[0], states[1], states[2]});
@@ -168,21 +359,21 @@ void MakeFixed(QWidget* window) {
     xcb_flush(c);
 }
 
-std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
+std::optional<QMarginsF> FrameExtents(QWidget* window, int waitMs) {
     const xcb_window_t id = nativeWindow(window);
     if (!id)
         return std::nullopt;
     xcb_connection_t* c = connection();
     if (auto known = readFrameExtents(c, id))
-        return known;
-    if (window->isVisible())
-        return std::nullopt; // mapped, but the window manager has not framed it yet
+        return logical(*known, window);
+    if (window->isVisible()) {
+        // Mapped; unknown until the window manager has framed it.
+        const std::optional<QMargins> frame = frameNow(c, id);
+        return frame ? std::optional<QMarginsF>(logical(*frame, window)) : std::nullopt;
+    }
     // Ask ahead of mapping; window managers that know the request answer at once. Without
     // one that announces it there is nobody to wait for.
-    const std::vector<uint32_t> supported =
-        property32(c, rootOf(c, id), "_NET_SUPPORTED", XCB_ATOM_ATOM);
-    if (std::find(supported.begin(), supported.end(), atom(c, "_NET_REQUEST_FRAME_EXTENTS")) ==
-        supported.end())
+    if (!supports(c, id, "_NET_REQUEST_FRAME_EXTENTS"))
         return std::nullopt;
     tellWindowManager(c, id, "_NET_REQUEST_FRAME_EXTENTS", {});
     xcb_flush(c);
@@ -190,7 +381,7 @@ std::optional<QMargins> FrameExtents(QWidget* window, int waitMs) {
     waited.start();
     while (waited.elapsed() < waitMs) {
         if (auto answer = readFrameExtents(c, id))
-            return answer;
+            return logical(*answer, window);
         QThread::msleep(2);
     }
     return std::nullopt;
@@ -212,28 +403,15 @@ bool StartMove(QWidget* window, const QPoint& travelled) {
     return handle->startSystemMove();
 }
 
-void WhenFrameKnown(QWidget* window, std::function<void(const QMargins&)> then) {
+void WhenFrameKnown(QWidget* window, std::function<void(const QMarginsF&)> then) {
     if (!window || !connection())
         return;
-    // Polled: the frame arrives as a property of the window, which Qt does not report.
-    auto* poll = new QTimer(window);
-    auto waited = std::make_shared<QElapsedTimer>();
-    waited->start();
-    QPointer<QWidget> target(window);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, waited, target, then] {
-        if (!target || waited->elapsed() > 2000) {
-            poll->deleteLater();
-            return;
-        }
-        if (!target->isVisible())
-            return;
-        if (auto frame = readFrameExtents(connection(), xcb_window_t(target->winId()))) {
-            poll->stop();
-            poll->deleteLater();
-            then(*frame);
-        }
+    pollWhileShown(window, 20, 2000, [then](QWidget* target) {
+        const std::optional<QMargins> frame = frameNow(connection(), xcb_window_t(target->winId()));
+        if (frame)
+            then(logical(*frame, target));
+        return frame.has_value();
     });
-    poll->start(20);
 }
 
 void SetApplicationIdentity() {

@@ -48,13 +48,63 @@ DesktopSession::DesktopSession()
         }
         QFile::setPermissions(target, entry.permissions());
     }
-    // Another X server starting at the same moment can take the display from under us;
-    // a fresh server then gets another number.
-    for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
+    // Another X server starting or ending at the same moment can take the display from under
+    // us; a fresh server then gets another number. A loaded machine gets a pause to breathe.
+    for (int attempt = 0; attempt < 4 && !m_ready; ++attempt) {
         stop(m_wm.get());
         stop(m_xvfb.get());
+        if (attempt > 0)
+            QThread::msleep(500 * attempt);
         m_ready = startDesktop();
     }
+}
+
+bool DesktopSession::serverAnswers() const {
+    int code = -1;
+    x(QStringLiteral("xdpyinfo"), {}, &code);
+    return code == 0 && m_xvfb && m_xvfb->state() == QProcess::Running;
+}
+
+bool DesktopSession::startWindowManager() {
+    m_wm = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    // A fresh home: no user configuration of the window manager, its defaults only.
+    env.insert(QStringLiteral("HOME"), m_runtime.path());
+    m_wm->setProcessEnvironment(env);
+    m_wm->setProcessChannelMode(QProcess::MergedChannels);
+    if (m_windowManager == QLatin1String("openbox")) {
+        m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    } else if (m_windowManager == QLatin1String("i3")) {
+        // The system configuration starts a bar and session helpers: one font, nothing else.
+        const QString config = m_runtime.filePath(QStringLiteral("i3.conf"));
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("font pango:monospace 8\nfloating_modifier Mod1\n");
+        file.close();
+        m_wm->start(QStringLiteral("i3"), {QStringLiteral("-c"), config});
+    } else if (m_windowManager == QLatin1String("kwin_x11")) {
+        // Its own session bus; no compositing on a server without OpenGL; four workspaces.
+        env.insert(QStringLiteral("KWIN_COMPOSE"), QStringLiteral("N"));
+        QDir(m_runtime.path()).mkpath(QStringLiteral(".config"));
+        QFile rc(m_runtime.filePath(QStringLiteral(".config/kwinrc")));
+        if (rc.open(QIODevice::WriteOnly))
+            rc.write("[Desktops]\nNumber=4\nRows=1\n");
+        rc.close();
+        m_wm->setProcessEnvironment(env);
+        m_wm->start(QStringLiteral("dbus-run-session"), {m_windowManager});
+    } else {
+        m_wm->start(m_windowManager, {});
+    }
+    return m_wm->waitForStarted(5000) &&
+           waitUntil(
+               [&] {
+                   return m_wm->state() == QProcess::Running &&
+                          x(QStringLiteral("xprop"),
+                            {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                              .contains(QLatin1String("window id"));
+               },
+               10000);
 }
 
 bool DesktopSession::startDesktop() {
@@ -78,48 +128,33 @@ bool DesktopSession::startDesktop() {
         return false;
     }
     m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-    if (!waitUntil(
-            [&] {
-                int code = -1;
-                x(QStringLiteral("xdpyinfo"), {}, &code);
-                return code == 0;
-            },
-            10000)) {
-        m_error = QStringLiteral("Xvfb does not answer");
+    // The window manager connects only once the server accepts connections.
+    if (!waitUntil([&] { return serverAnswers(); }, 10000)) {
+        m_error = QStringLiteral("Xvfb does not answer on ") + m_display;
         return false;
     }
-    m_wm = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    m_wm->setProcessEnvironment(env);
-    m_wm->setProcessChannelMode(QProcess::MergedChannels);
-    // A fresh home: no user configuration of the window manager, its defaults only.
-    env.insert(QStringLiteral("HOME"), m_runtime.path());
-    m_wm->setProcessEnvironment(env);
-    if (m_windowManager == QLatin1String("openbox"))
-        m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    else
-        m_wm->start(m_windowManager, {});
-    if (!m_wm->waitForStarted(5000) ||
-        !waitUntil(
-            [&] {
-                return x(QStringLiteral("xprop"),
-                         {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                    .contains(QLatin1String("window id"));
-            },
-            10000)) {
+    // A window manager that loses the race for a busy server gets another go; a display
+    // that has vanished means a fresh server.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (startWindowManager()) {
+            // Two RandR monitors, as a desktop with two screens declares them; set once the
+            // window manager is connected, or Xvfb forgets them with its last client.
+            if (primaryMonitor().x()) {
+                x(QStringLiteral("xrandr"),
+                  {"--setmonitor", "*R", "1920/508x1080/286+1920+0", "screen"});
+                x(QStringLiteral("xrandr"), {"--setmonitor", "L", "1920/508x1080/286+0+0", "none"});
+            }
+            return true;
+        }
         m_error = QStringLiteral("%1 does not start on %2 (X server %3): ")
                       .arg(m_windowManager, m_display,
-                           m_xvfb->state() == QProcess::Running ? "running" : "gone") +
+                           serverAnswers() ? QStringLiteral("running") : QStringLiteral("gone")) +
                   QString::fromLocal8Bit(m_wm->readAll());
-        return false;
+        stop(m_wm.get());
+        if (!serverAnswers())
+            return false;
     }
-    // Two RandR monitors, as a desktop with two screens declares them.
-    if (primaryMonitor().x()) {
-        x(QStringLiteral("xrandr"), {"--setmonitor", "*R", "1920/508x1080/286+1920+0", "screen"});
-        x(QStringLiteral("xrandr"), {"--setmonitor", "L", "1920/508x1080/286+0+0", "none"});
-    }
-    return true;
+    return false;
 }
 
 DesktopSession::~DesktopSession() {
@@ -143,7 +178,7 @@ QByteArray DesktopSession::readSettings() const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QProcess* DesktopSession::launch(const QString& runtimeDir) {
+QProcess* DesktopSession::launch(const QString& runtimeDir, const QString& scaleFactor) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
@@ -151,7 +186,10 @@ QProcess* DesktopSession::launch(const QString& runtimeDir) {
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
                runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("SWAYSOCK")); // the program would place its window there
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
+    if (!scaleFactor.isEmpty())
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
     process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->start(m_app.filePath(QStringLiteral("lumivista")), {});
@@ -270,8 +308,19 @@ QString DesktopSession::property(const QString& window, const QString& name) con
 std::optional<QMargins> DesktopSession::frameExtents(const QString& window) const {
     const QStringList e =
         property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
-    if (e.size() != 4)
-        return std::nullopt;
+    if (e.size() != 4) {
+        // i3 reports no frame: it holds the window in a frame window of its own.
+        const QString parent =
+            x(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), window})
+                .section(QLatin1String("Parent window id: "), 1)
+                .section(QLatin1Char('\n'), 0, 0);
+        if (parent.isEmpty() || parent.contains(QLatin1String("root")))
+            return std::nullopt;
+        const QRect client = clientArea(window);
+        const QRect frame = clientArea(parent.section(QLatin1Char(' '), 0, 0));
+        return QMargins(client.left() - frame.left(), client.top() - frame.top(),
+                        frame.right() - client.right(), frame.bottom() - client.bottom());
+    }
     // left, right, top, bottom
     return QMargins(e[0].trimmed().toInt(), e[2].trimmed().toInt(), e[1].trimmed().toInt(),
                     e[3].trimmed().toInt());
@@ -313,6 +362,19 @@ QString DesktopSession::activeWindow() const {
 }
 
 bool DesktopSession::switchToWorkspace(int n) const {
+    if (m_windowManager == QLatin1String("i3")) {
+        // i3 makes workspaces as they are asked for, by number.
+        const QString number = QString::number(n + 1);
+        x(QStringLiteral("i3-msg"), {QStringLiteral("workspace number ") + number});
+        return waitUntil(
+            [&] {
+                return x(QStringLiteral("i3-msg"),
+                         {QStringLiteral("-t"), QStringLiteral("get_workspaces")})
+                    .contains(QRegularExpression(QStringLiteral("\"num\":") + number +
+                                                 QStringLiteral(",[^}]*\"focused\":true")));
+            },
+            5000);
+    }
     xdotool({QStringLiteral("set_desktop"), QString::number(n)});
     return waitUntil([&] { return xdotool({QStringLiteral("get_desktop")}) == QString::number(n); },
                      5000);

@@ -1,6 +1,6 @@
 #pragma once
 // A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with a real window manager
-// (openbox, or the one named by LUMI_E2E_WM: icewm), a private copy of the application folder,
+// (openbox, or the one LUMI_E2E_WM names: icewm, i3, kwin_x11), a private copy of the app folder,
 // and the real program driven with xdotool.
 
 #include <QByteArray>
@@ -28,8 +28,9 @@ public:
     QByteArray readSettings() const;
 
     // Starts build/app/lumivista from the private folder; returns the process.
-    // Starts the program; `runtimeDir` stands in for the session's XDG_RUNTIME_DIR when given.
-    QProcess* launch(const QString& runtimeDir = QString());
+    // Starts the program; `runtimeDir` stands in for the session's XDG_RUNTIME_DIR when given,
+    // and `scaleFactor` scales its windows (QT_SCALE_FACTOR).
+    QProcess* launch(const QString& runtimeDir = QString(), const QString& scaleFactor = QString());
     // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
     QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
     QString xdotool(const QStringList& args) const;
@@ -81,6 +82,8 @@ public:
 
 private:
     bool startDesktop();
+    bool startWindowManager();
+    bool serverAnswers() const;
 
     QTemporaryDir m_app;
     QTemporaryDir m_runtime;
