@@ -2,11 +2,9 @@
 // save of one record and is killed with SIGKILL at a random moment, again and again. After every
 // kill the file must hold exactly the old or the new contents, with the bytes after record 9
 // intact; after the last one, the next start must leave no temporary file behind.
-// In the concurrent mode two writers save all nine records on one folder at once, each killed
-// at its own random moment: the file must always be one whole save, and nothing but LOGO2.DAT
-// and at most one temporary file of ours may stand in the folder.
-//   settings_crash_test [KILLS] [concurrent]   (1,000 kills by default; prints its figures,
-//                                              fails on any fault)
+// With `concurrent`, two writers save all nine records at once, each killed on its own: the file
+// must always be one whole save, beside at most one temporary file of ours and nothing else.
+//   settings_crash_test [KILLS] [concurrent]   (1,000 kills; prints its figures, fails on a fault)
 #include "core/module1.h"
 #include "settings_writer_contents.h"
 #include "test_support.h"

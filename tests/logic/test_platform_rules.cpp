@@ -113,22 +113,17 @@ private slots:
     }
 
     // The end comes from the event loop, never from within the handler.
-    void terminationSignalsWaitForTheEventLoop_data() {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
-        QTest::newRow("SIGINT") << int(SIGINT);
-    }
     void terminationSignalsWaitForTheEventLoop() {
-        QFETCH(int, signal);
-        int ends = 0;
-        TerminationSignals termination;
-        ::raise(signal); // noted: what runs goes on
-        termination.onSignal([&] { ++ends; });
-        QCOMPARE(ends, 0);
-        QTRY_COMPARE(ends, 1);
-        ::raise(signal);
-        QTRY_COMPARE(ends, 2);
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            int ends = 0;
+            TerminationSignals termination;
+            ::raise(signal); // noted: what runs goes on
+            termination.onSignal([&] { ++ends; });
+            QCOMPARE(ends, 0);
+            QTRY_COMPARE(ends, 1);
+            ::raise(signal);
+            QTRY_COMPARE(ends, 2);
+        }
     }
 };
 

@@ -50,6 +50,17 @@ std::vector<std::pair<int, ExerciseRecord>> recordsA() {
     return records;
 }
 
+// Binds a socket at `path`, leaving the socket file behind; 0 when done.
+int bindSocket(const char* path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const int bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::close(fd);
+    return bound;
+}
+
 QStringList leftovers(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("*LOGO2.DAT.*")}, QDir::Files | QDir::Hidden);
 }
@@ -463,36 +474,30 @@ private slots:
             QCOMPARE(::symlink(other.constData(), path.constData()), 0);
         if (regular)
             folder.writeSettings(usedFile());
-        if (file == QLatin1String("mode 0640")) {
-            QCOMPARE(::chmod(path.constData(), 0640), 0);
-        } else if (file == QLatin1String("hard link")) {
-            QCOMPARE(::link(path.constData(), other.constData()), 0);
-        } else if (file == QLatin1String("extended attribute")) {
-            QCOMPARE(::setxattr(path.constData(), "user.lumivista", "kept", 4, 0), 0);
-        } else if (file == QLatin1String("another owner")) {
-            QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
-        } else if (file == QLatin1String("2 GB")) {
-            QCOMPARE(::truncate(path.constData(), off_t(2) << 30), 0);
-        } else if (file == QLatin1String("read-only")) {
-            QVERIFY(setWritable(folder.settingsPath(), false));
-        } else if (file == QLatin1String("FIFO")) {
-            QCOMPARE(::mkfifo(path.constData(), 0644), 0);
-        } else if (file == QLatin1String("/dev/null")) {
-            QCOMPARE(::symlink("/dev/null", path.constData()), 0);
-        } else if (file == QLatin1String("socket")) {
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-            ::close(fd);
-        } else if (file == QLatin1String("folder")) {
-            QCOMPARE(::mkdir(path.constData(), 0755), 0);
-        }
+        const char* const p = path.constData();
+        const std::map<QString, std::function<int()>> prepare = {
+            {"mode 0640", [&] { return ::chmod(p, 0640); }},
+            {"hard link", [&] { return ::link(p, other.constData()); }},
+            {"extended attribute", [&] { return ::setxattr(p, "user.lumivista", "kept", 4, 0); }},
+            {"another owner", [&] { return ::chown(p, 65534, 65534); }},
+            {"2 GB", [&] { return ::truncate(p, off_t(2) << 30); }},
+            {"read-only", [&] { return setWritable(folder.settingsPath(), false) ? 0 : -1; }},
+            {"FIFO", [&] { return ::mkfifo(p, 0644); }},
+            {"/dev/null", [&] { return ::symlink("/dev/null", p); }},
+            {"socket", [&] { return bindSocket(p); }},
+            {"folder", [&] { return ::mkdir(p, 0755); }}};
+        if (const auto step = prepare.find(file); step != prepare.end())
+            QCOMPARE(step->second(), 0);
+        // What a save must keep: the name's own kind, then the file's behind any link.
+        const auto status = [p](struct stat& file) {
+            struct stat name {};
+            const bool found = ::stat(p, &file) == 0 && ::lstat(p, &name) == 0;
+            return std::tuple(found, name.st_mode, file.st_mode, file.st_uid, file.st_gid,
+                              file.st_nlink, file.st_size);
+        };
         struct stat before {};
-        struct stat linkBefore {};
-        QCOMPARE(::stat(path.constData(), &before), 0);
-        QCOMPARE(::lstat(path.constData(), &linkBefore), 0);
+        const auto kept = status(before);
+        QVERIFY(std::get<0>(kept));
 
         Module1::ExerciseFrequency.fill(-7);
         Module1::LoadSettingsFile();
@@ -508,15 +513,7 @@ private slots:
         }
 
         struct stat after {};
-        struct stat linkAfter {};
-        QCOMPARE(::stat(path.constData(), &after), 0);
-        QCOMPARE(::lstat(path.constData(), &linkAfter), 0);
-        QCOMPARE(linkAfter.st_mode, linkBefore.st_mode);
-        QCOMPARE(after.st_mode, before.st_mode);
-        QCOMPARE(after.st_uid, before.st_uid);
-        QCOMPARE(after.st_gid, before.st_gid);
-        QCOMPARE(after.st_nlink, before.st_nlink);
-        QCOMPARE(after.st_size, before.st_size);
+        QCOMPARE(status(after), kept);
         QCOMPARE(after.st_ino == before.st_ino, inPlace);
         QVERIFY(after.st_blocks < 1024); // a sparse file stays sparse
         if (regular) {
@@ -544,24 +541,22 @@ private slots:
         QTest::addColumn<bool>("otherOwner");
         QTest::addColumn<bool>("removed");
         const QString ours = QStringLiteral(".LOGO2.DAT.lumivista-4242-0a1b2c3d.tmp");
-        QTest::newRow("ours") << ours << "file" << false << true;
-        QTest::newRow("a backup") << "LOGO2.DAT.bak001"
-                                  << "file" << false << false;
-        QTest::newRow("six letters and digits") << "LOGO2.DAT.KjtwCn"
-                                                << "file" << false << false;
-        QTest::newRow("an earlier fixed name") << "LOGO2.DAT.saving"
-                                               << "file" << false << false;
-        QTest::newRow("ours but not hidden") << ours.mid(1) << "file" << false << false;
-        QTest::newRow("ours with more after") << ours + ".old"
-                                              << "file" << false << false;
-        QTest::newRow("a folder") << ours << "folder" << false << false;
-        QTest::newRow("a link") << ours << "link" << false << false;
-        QTest::newRow("another user's") << ours << "file" << true << false;
-        QTest::newRow("a save under way") << ours << "locked" << false << false;
-        QTest::newRow("beside the link's target") << ".notes.txt.lumivista-77-fedcba98.tmp"
-                                                  << "target" << false << true;
-        QTest::newRow("a backup beside the target") << "notes.txt.bak001"
-                                                    << "target" << false << false;
+        const auto row = [](const char* title, QString name, QString kind, bool other, bool gone) {
+            QTest::newRow(title) << name << kind << other << gone;
+        };
+        row("ours", ours, "file", false, true);
+        row("a backup", "LOGO2.DAT.bak001", "file", false, false);
+        row("six letters and digits", "LOGO2.DAT.KjtwCn", "file", false, false);
+        row("an earlier fixed name", "LOGO2.DAT.saving", "file", false, false);
+        row("ours but not hidden", ours.mid(1), "file", false, false);
+        row("ours with more after", ours + ".old", "file", false, false);
+        row("a folder", ours, "folder", false, false);
+        row("a link", ours, "link", false, false);
+        row("another user's", ours, "file", true, false);
+        row("a save under way", ours, "locked", false, false);
+        row("beside the link's target", ".notes.txt.lumivista-77-fedcba98.tmp", "target", false,
+            true);
+        row("a backup beside the target", "notes.txt.bak001", "target", false, false);
     }
 
     void leftoverTemporaryFiles() {

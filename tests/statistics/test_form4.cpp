@@ -521,14 +521,13 @@ private slots:
     void failedWriteLeavesTheFiguresAlone_data() {
         QTest::addColumn<QString>("cause");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("a folder in its place") << "folder"
-                                               << "LOGO2.DAT: Is a directory";
-        QTest::newRow("a full disk") << "full disk"
-                                     << "LOGO2.DAT: No space left on device";
+        const auto row = [](const char* name, QString cause, QString reason) {
+            QTest::newRow(name) << cause << "LOGO2.DAT: " + reason;
+        };
+        row("a folder in its place", "folder", "Is a directory");
+        row("a full disk", "full disk", "No space left on device");
         // Read, so the window shows the file's figures; only the writes are refused.
-        QTest::newRow("a read-only file") << "read-only"
-                                          << "LOGO2.DAT: (Permission denied|Operation not "
-                                             "permitted)";
+        row("a read-only file", "read-only", "(Permission denied|Operation not permitted)");
     }
 
     void failedWriteLeavesTheFiguresAlone() {
