@@ -49,11 +49,11 @@ QString withoutAmpersands(QString text) {
     return text;
 }
 
-// A checkable menu item as a check box: Qt presents it as a plain menu item whose mark readers
-// announce only when set.
-class CheckMenuItemFace : public QAccessibleObject, public QAccessibleActionInterface {
+// A menu item, with a checkable one as a check box: Qt presents it as a plain menu item whose
+// mark readers announce only when set.
+class MenuItemFace : public QAccessibleObject, public QAccessibleActionInterface {
 public:
-    CheckMenuItemFace(QAction* action, QMenu* menu) : QAccessibleObject(action), m_menu(menu) {}
+    MenuItemFace(QAction* action, QMenu* menu) : QAccessibleObject(action), m_menu(menu) {}
     QAction* action() const { return static_cast<QAction*>(object()); }
 
     QAccessibleInterface* parent() const override {
@@ -77,11 +77,15 @@ public:
             return QString();
         }
     }
-    QAccessible::Role role() const override { return QAccessible::CheckBox; }
+    QAccessible::Role role() const override {
+        return action()->isSeparator()   ? QAccessible::Separator
+               : action()->isCheckable() ? QAccessible::CheckBox
+                                         : QAccessible::MenuItem;
+    }
     QAccessible::State state() const override {
         QAccessible::State s;
-        s.focusable = true;
-        s.checkable = true;
+        s.focusable = !action()->isSeparator();
+        s.checkable = action()->isCheckable();
         s.checked = action()->isChecked();
         s.disabled = !action()->isEnabled();
         s.invisible = !action()->isVisible() || !m_menu || !m_menu->isVisible();
@@ -100,9 +104,14 @@ public:
                                                     : nullptr;
     }
 
-    QStringList actionNames() const override { return {pressAction(), toggleAction()}; }
+    QStringList actionNames() const override {
+        if (action()->isSeparator())
+            return {};
+        return action()->isCheckable() ? QStringList{pressAction(), toggleAction()}
+                                       : QStringList{pressAction()};
+    }
     void doAction(const QString& name) override {
-        if (!action()->isEnabled() || (name != pressAction() && name != toggleAction()))
+        if (!action()->isEnabled() || !actionNames().contains(name))
             return;
         // As a chosen item: the menu closes before the command runs.
         if (m_menu)
@@ -113,6 +122,30 @@ public:
 
 private:
     QPointer<QMenu> m_menu;
+};
+
+// A menu whose items are the faces above. Qt's own menu finds the index of a child by the
+// menu item role alone, so a check box item would stand at index -1 and readers would drop it
+// as a dead object.
+class MenuFace : public QAccessibleWidget {
+public:
+    explicit MenuFace(QMenu* menu) : QAccessibleWidget(menu, QAccessible::PopupMenu) {}
+    QMenu* menu() const { return static_cast<QMenu*>(widget()); }
+
+    int childCount() const override { return int(menu()->actions().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const QList<QAction*> actions = menu()->actions();
+        return index >= 0 && index < actions.size()
+                   ? QAccessible::queryAccessibleInterface(actions.at(index))
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return int(menu()->actions().indexOf(qobject_cast<QAction*>(child->object())));
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        QAction* action = menu()->actionAt(menu()->mapFromGlobal(QPoint(x, y)));
+        return action ? QAccessible::queryAccessibleInterface(action) : nullptr;
+    }
 };
 
 // The line edit's text as readers need it; see ReadableLineEdit.
@@ -222,12 +255,14 @@ private:
 QAccessibleInterface* factory(const QString& className, QObject* object) {
     if (className == QLatin1String("ReadableLineEdit"))
         return new LineEditFace(static_cast<QLineEdit*>(object));
+    if (auto* menu = qobject_cast<QMenu*>(object))
+        return new MenuFace(menu);
     auto* action = qobject_cast<QAction*>(object);
-    if (!action || !action->isCheckable())
+    if (!action)
         return nullptr;
     for (QObject* shownIn : action->associatedObjects())
         if (auto* menu = qobject_cast<QMenu*>(shownIn))
-            return new CheckMenuItemFace(action, menu);
+            return new MenuItemFace(action, menu);
     return nullptr;
 }
 

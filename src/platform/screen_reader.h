@@ -17,7 +17,7 @@ void Announce(QWidget* from, const QString& text);
 QString WindowSummary(QWidget* window);
 
 // Makes checkable menu items reach readers as check boxes, so "not checked" is read as well as
-// "checked". Idempotent.
+// "checked", each item at its place in its menu. Idempotent.
 void InstallInterfaces();
 
 } // namespace ScreenReader

@@ -236,6 +236,7 @@ private slots:
         QCOMPARE(item->text(QAccessible::Name), QStringLiteral("Back/Front"));
         QCOMPARE(item->role(), QAccessible::CheckBox);
         QCOMPARE(item->parent(), menu);
+        QCOMPARE(menu->indexOfChild(item), 3); // at -1 a reader drops it as a dead object
         QCOMPARE(menu->child(0)->role(), QAccessible::MenuItem);
         for (bool checked : {true, false}) {
             Form2::Loaded()->SetBackFrontMark(checked);
