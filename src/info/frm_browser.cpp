@@ -107,6 +107,10 @@ frmBrowser::frmBrowser(std::unique_ptr<BrowserComponent> component, TimerFactory
         // Tab reaches the buttons too, not only the mouse.
         tbToolBar->widgetForAction(button)->setFocusPolicy(Qt::TabFocus);
     }
+    // The toolbar's own button for buttons that do not fit: hidden at this width, but a screen
+    // reader lists it, and it should not be a button without a name.
+    if (auto* more = tbToolBar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More buttons"));
 
     picAddress = new QWidget(this);
     picAddress->setObjectName(QStringLiteral("picAddress"));

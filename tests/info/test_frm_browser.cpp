@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -221,6 +222,8 @@ private slots:
             QCOMPARE(shown->focusPolicy(), Qt::TabFocus); // reached with Tab
             QVERIFY(!actions[k]->icon().pixmap(24, 24).isNull());
         }
+        for (QToolButton* any : m_viewer->tbToolBar->findChildren<QToolButton*>()) // hidden too
+            QVERIFY(!QAccessible::queryAccessibleInterface(any)->text(QAccessible::Name).isEmpty());
         const QStringList expected{"GoBack", "GoForward", "Refresh", "GoSearch"};
         for (const char* key : {"Back", "Forward", "Refresh", "Search"}) {
             m_fake->calls.clear();
