@@ -11,6 +11,11 @@ const QScreen* pick(const QScreen* screen) {
     return screen ? screen : QGuiApplication::primaryScreen();
 }
 double perPixel(double logicalDpi) { return logicalDpi > 0 ? 1440.0 / logicalDpi : 15.0; }
+// The primary screen's place and size in pixels; empty without a screen.
+QRect screenPixels() {
+    const QScreen* s = pick(nullptr);
+    return s ? s->geometry() : QRect();
+}
 } // namespace
 
 double TwipsPerPixelX(const QScreen* screen) {
@@ -30,20 +35,8 @@ QRect ToPixelRect(double left, double top, double width, double height) {
     const int y = ToPixelsY(top);
     return QRect(x, y, ToPixelsX(left + width) - x, ToPixelsY(top + height) - y);
 }
-double ScreenWidth() {
-    const QScreen* s = pick(nullptr);
-    return s ? FromPixelsX(s->geometry().width()) : 0.0;
-}
-double ScreenHeight() {
-    const QScreen* s = pick(nullptr);
-    return s ? FromPixelsY(s->geometry().height()) : 0.0;
-}
-double ScreenLeft() {
-    const QScreen* s = pick(nullptr);
-    return s ? FromPixelsX(s->geometry().left()) : 0.0;
-}
-double ScreenTop() {
-    const QScreen* s = pick(nullptr);
-    return s ? FromPixelsY(s->geometry().top()) : 0.0;
-}
+double ScreenWidth() { return FromPixelsX(screenPixels().width()); }
+double ScreenHeight() { return FromPixelsY(screenPixels().height()); }
+double ScreenLeft() { return FromPixelsX(screenPixels().left()); }
+double ScreenTop() { return FromPixelsY(screenPixels().top()); }
 } // namespace Twips
