@@ -13,7 +13,7 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(clang clang-format libclang-rt-14-dev procps xvfb xauth openbox icewm xdotool x11-utils wmctrl imagemagick
-    x11-xserver-utils i3-wm kwin-x11 dbus-daemon
+    x11-xserver-utils i3-wm kwin-x11 dbus-daemon sway xwayland
     appstream desktop-file-utils)
 fi
 

@@ -45,12 +45,18 @@ int main(int argc, char* argv[]) {
     // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
     // Form_Load: its step 6 clears the Back/Front mark.
     Form2::ConnectFloatingWindow(form1, {&ShowAboutWindow, &ShowStatisticsWindow});
-    if (!form1.Form_Load())
-        return 0; // another instance runs
+    // They end the program as unloading the floating window does; the viewer closes with it.
+    // One that comes while a message box of the start waits (the refusal of a second start)
+    // closes the box, and the program ends there.
+    bool ended = false;
+    termination.onSignal([&form1, &ended] {
+        ended = true;
+        form1.Unload();
+    });
+    if (!form1.Form_Load() || ended)
+        return 0; // another instance runs, or the session ends
     // The web page viewer is a process of its own: its closing is seen here.
     QObject::connect(&ViewerProcess::instance(), &ViewerProcess::viewerFinished, &form1,
                      [&form1] { form1.ReturnFocusToLogo(); });
-    // They end the program as unloading the floating window does; the viewer closes with it.
-    termination.onSignal([&form1] { form1.Unload(); });
     return app.exec();
 }

@@ -33,6 +33,7 @@ void centreInFrame(QWidget* theForm, const QMarginsF& frame) {
 } // namespace
 
 void CenterForm(QWidget* theForm) {
+    DesktopWindow::KeepPlace(theForm);
     if (const std::optional<QMarginsF> frame = DesktopWindow::FrameExtents(theForm)) {
         centreInFrame(theForm, *frame);
         return;

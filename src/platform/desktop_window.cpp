@@ -7,6 +7,9 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QIcon>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -16,6 +19,7 @@
 #include <xcb/xcb.h>
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -149,81 +153,176 @@ void pollWhileShown(QWidget* window, int intervalMs, int limitMs,
     poll->start(intervalMs);
 }
 
-// sway centres a floating XWayland window at every configure request and ignores the
-// workspace states of X11 windows: it places a window only when told through its own IPC
-// (an "i3-ipc" header, the payload's length and type 0, "run command"). Nothing without sway.
-void tellSway(const QByteArray& command) {
+bool underSway() { return !qEnvironmentVariableIsEmpty("SWAYSOCK"); }
+
+// sway's IPC: an "i3-ipc" header, the payload's length and the message's type, then the
+// payload; the answer comes in the same form. Empty when sway does not answer within 2 s.
+QByteArray askSway(uint32_t type, const QByteArray& payload) {
     const QByteArray path = qgetenv("SWAYSOCK");
     sockaddr_un address{};
     if (path.isEmpty() || path.size() >= int(sizeof address.sun_path))
-        return;
+        return {};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return;
-    const uint32_t header[] = {uint32_t(command.size()), 0};
+        return {};
+    const timeval patience{2, 0}; // a hung sway must not hang the program with it
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    constexpr int HeaderSize = 14;
+    const uint32_t header[] = {uint32_t(payload.size()), type};
     const QByteArray message = QByteArray("i3-ipc") +
                                QByteArray(reinterpret_cast<const char*>(header), sizeof header) +
-                               command;
+                               payload;
+    QByteArray answer;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
         ::write(fd, message.constData(), size_t(message.size())) == message.size()) {
-        char reply[256]; // sway answers once the command has run
-        [[maybe_unused]] const auto got = ::read(fd, reply, sizeof reply);
+        char chunk[4096];
+        uint32_t length = 0;
+        ssize_t got = 0;
+        while ((answer.size() < HeaderSize || answer.size() < HeaderSize + qint64(length)) &&
+               (got = ::read(fd, chunk, sizeof chunk)) > 0) {
+            answer.append(chunk, int(got));
+            if (answer.size() >= HeaderSize)
+                std::memcpy(&length, answer.constData() + 6, sizeof length);
+        }
+        if (answer.size() < HeaderSize + qint64(length))
+            answer.clear();
     }
     ::close(fd);
+    return answer.mid(HeaderSize);
 }
 
-void moveUnderSway(QWidget* window, const QPoint& topLeft, const char* more = "") {
-    const QPoint at = topLeft * window->devicePixelRatioF();
-    tellSway(QStringLiteral("[id=%1] move absolute position %2 %3%4")
-                 .arg(window->winId())
-                 .arg(at.x())
-                 .arg(at.y())
-                 .arg(QLatin1String(more))
-                 .toLatin1());
+// A window as sway manages it, in device pixels: its own area, and the title bar and borders
+// sway draws around it.
+struct SwayView {
+    QRect client;
+    QMargins frame;
+};
+
+// The window in sway's tree of windows (message type 4); none while sway does not manage it.
+std::optional<SwayView> swayView(xcb_window_t window) {
+    std::function<std::optional<SwayView>(const QJsonObject&)> find =
+        [&](const QJsonObject& node) -> std::optional<SwayView> {
+        if (node.value(QLatin1String("window")).toInteger() == qint64(window)) {
+            const auto rect = [&](const char* name) {
+                const QJsonObject r = node.value(QLatin1String(name)).toObject();
+                return QRect(r.value(QLatin1String("x")).toInt(),
+                             r.value(QLatin1String("y")).toInt(),
+                             r.value(QLatin1String("width")).toInt(),
+                             r.value(QLatin1String("height")).toInt());
+            };
+            // The title bar lies above sway's rectangle of the window, the borders within it.
+            const QRect outer = rect("rect");
+            const QRect inner = rect("window_rect");
+            const QRect client = inner.translated(outer.topLeft());
+            return SwayView{client, QMargins(inner.x(), inner.y() + rect("deco_rect").height(),
+                                             outer.right() - client.right(),
+                                             outer.bottom() - client.bottom())};
+        }
+        for (const char* list : {"nodes", "floating_nodes"})
+            for (const QJsonValue child : node.value(QLatin1String(list)).toArray())
+                if (std::optional<SwayView> found = find(child.toObject()))
+                    return found;
+        return std::nullopt;
+    };
+    return find(QJsonDocument::fromJson(askSway(4, {})).object());
 }
 
-// sway centres the window when it maps it and again at each of its size changes. A move
-// that follows the program's own show, move or resize at once is sway's: the window goes
-// back. Any other move is the user's drag, and the new place is kept.
+// sway places a floating XWayland window itself, centred, when it maps it and at each change
+// of place or size the program asks for, and does not always tell the program where it went;
+// it ignores the workspace states of X11 windows too. So for a second after each of the
+// program's changes, sway's idea of the window is checked and, where it differs, sway is told
+// through its IPC. Moves at any other time are the user's, and the new place is kept.
 class SwayPlacement : public QObject {
 public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* window = static_cast<QWidget*>(watched);
+    SwayPlacement(QWidget* window, const char* more)
+        : QObject(window), m_window(window), m_more(QLatin1String(more)) {
+        m_settle.setInterval(50);
+        connect(&m_settle, &QTimer::timeout, this, &SwayPlacement::settle);
+        window->installEventFilter(this);
+        if (window->isVisible())
+            ownChange();
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
         const QEvent::Type type = event->type();
-        if (type == QEvent::Show || type == QEvent::Resize ||
-            (type == QEvent::Move && !event->spontaneous())) {
-            if (type != QEvent::Resize)
-                m_wanted = window->geometry().topLeft();
-            m_sinceOwnChange.start();
-        } else if (type == QEvent::Move && window->geometry().topLeft() != m_wanted) {
-            if (m_sinceOwnChange.isValid() && m_sinceOwnChange.elapsed() < 1000)
-                moveUnderSway(window, m_wanted);
-            else
-                m_wanted = window->geometry().topLeft();
-        }
+        if (type == QEvent::Show ||
+            ((type == QEvent::Move || type == QEvent::Resize) && !event->spontaneous()))
+            ownChange();
+        else if (type == QEvent::Move && !m_settle.isActive())
+            m_wanted.moveTopLeft(m_window->geometry().topLeft());
+        else if (type == QEvent::Hide)
+            m_settle.stop();
         return false;
     }
 
+    // The user's drag starts from here: the moves that follow are theirs.
+    void userMovesFrom(const QPoint& topLeft) {
+        m_settle.stop();
+        m_wanted.moveTopLeft(topLeft);
+        tell(swayView(xcb_window_t(m_window->winId())), false);
+    }
+
 private:
-    QPoint m_wanted;
+    void ownChange() {
+        m_wanted = m_window->geometry();
+        m_sinceOwnChange.start();
+        m_settle.start();
+    }
+
+    void settle() {
+        const std::optional<SwayView> view = swayView(xcb_window_t(m_window->winId()));
+        const qreal ratio = m_window->devicePixelRatioF();
+        const QRect wanted(m_wanted.topLeft() * ratio, m_wanted.size() * ratio);
+        // Only as high as sway's smallest floating window (50 px by default) may it differ.
+        if (view &&
+            (!m_told || view->client.topLeft() != wanted.topLeft() ||
+             view->client.width() != wanted.width() || view->client.height() < wanted.height()))
+            tell(view, true);
+        if ((m_told && m_sinceOwnChange.elapsed() > 1000) || m_sinceOwnChange.elapsed() > 5000)
+            m_settle.stop();
+    }
+
+    void tell(const std::optional<SwayView>& view, bool withSize) {
+        if (!view)
+            return;
+        const qreal ratio = m_window->devicePixelRatioF();
+        const QPoint at =
+            m_wanted.topLeft() * ratio - QPoint(view->frame.left(), view->frame.top());
+        // sway sizes the window with its frame, about the middle: first the size, then the place.
+        const QSize size = (m_wanted.size() * ratio).grownBy(view->frame);
+        QString command = QStringLiteral("[id=%1] ").arg(m_window->winId());
+        if (withSize)
+            command += QStringLiteral("resize set width %1 px height %2 px, ")
+                           .arg(size.width())
+                           .arg(size.height());
+        command += QStringLiteral("move absolute position %1 %2").arg(at.x()).arg(at.y());
+        askSway(0, (command + m_more).toLatin1());
+        m_told = true;
+    }
+
+    QWidget* m_window;
+    QString m_more;
+    QRect m_wanted;
     QElapsedTimer m_sinceOwnChange;
+    QTimer m_settle;
+    bool m_told = false;
 };
 
-// Under sway, the window goes where Qt has put it and onto every workspace once sway
-// manages it, and stays there.
-void placeUnderSway(QWidget* window) {
-    if (qEnvironmentVariableIsEmpty("SWAYSOCK"))
-        return;
-    window->installEventFilter(new SwayPlacement(window));
-    pollWhileShown(window, 50, 3000, [](QWidget* target) {
-        if (!viewable(connection(), xcb_window_t(target->winId())))
-            return false;
-        moveUnderSway(target, target->geometry().topLeft(), ", sticky enable");
-        return true;
-    });
+SwayPlacement* swayPlacementOf(QWidget* window) {
+    for (QObject* child : window->children())
+        if (auto* placement = dynamic_cast<SwayPlacement*>(child))
+            return placement;
+    return nullptr;
+}
+
+// Under sway, the window goes where the program puts it, and stays there; `more` is told sway
+// with each place.
+void placeUnderSway(QWidget* window, const char* more) {
+    if (underSway() && !swayPlacementOf(window))
+        new SwayPlacement(window, more);
 }
 
 // KWin flags a window that maps without taking the focus as wanting attention; this one
@@ -292,6 +391,10 @@ std::optional<QMargins> frameFromTree(xcb_connection_t* c, xcb_window_t window) 
 
 // The frame as the window manager knows it, in device pixels.
 std::optional<QMargins> frameNow(xcb_connection_t* c, xcb_window_t window) {
+    if (underSway()) {
+        const std::optional<SwayView> view = swayView(window);
+        return view ? std::optional<QMargins>(view->frame) : std::nullopt;
+    }
     if (auto known = readFrameExtents(c, window))
         return known;
     if (supports(c, window, "_NET_FRAME_EXTENTS"))
@@ -320,7 +423,7 @@ void MakeFloating(QWidget* window) {
     setPropertyBytes(c, id, "_NET_WM_NAME", atom(c, "UTF8_STRING"), {});
     setPropertyBytes(c, id, "WM_NAME", XCB_ATOM_STRING, {});
     clearDemandsAttention(window);
-    placeUnderSway(window);
+    placeUnderSway(window, ", sticky enable");
     const char* states[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
                             "_NET_WM_STATE_STICKY"};
     internAtoms(c, {"_NET_WM_STATE", "_NET_WM_DESKTOP", states[0], states[1], states[2]});
@@ -391,16 +494,25 @@ bool StartMove(QWidget* window, const QPoint& travelled) {
     QWindow* handle = window ? window->windowHandle() : nullptr;
     if (!handle)
         return false;
-    if (xcb_connection_t* c = connection()) {
-        // The window manager moves the window on from the pointer position Qt reports, which
-        // is already past the grabbed point by `travelled`. So the window first catches up,
-        // behind Qt's back: moved through Qt, the reported position would move with it.
-        const QPoint at = (window->geometry().topLeft() + travelled) * handle->devicePixelRatio();
+    // The window manager moves the window on from the pointer position Qt reports, which is
+    // already past the grabbed point by `travelled`. So the window first catches up, behind
+    // Qt's back: moved through Qt, the reported position would move with it.
+    const QPoint catchUp = window->geometry().topLeft() + travelled;
+    if (SwayPlacement* placement = swayPlacementOf(window)) {
+        // sway would centre the window at a configure request.
+        placement->userMovesFrom(catchUp);
+    } else if (xcb_connection_t* c = connection()) {
+        const QPoint at = catchUp * handle->devicePixelRatio();
         const uint32_t xy[] = {uint32_t(at.x()), uint32_t(at.y())};
         xcb_configure_window(c, xcb_window_t(window->winId()),
                              XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
     }
     return handle->startSystemMove();
+}
+
+void KeepPlace(QWidget* window) {
+    if (nativeWindow(window))
+        placeUnderSway(window, "");
 }
 
 void WhenFrameKnown(QWidget* window, std::function<void(const QMarginsF&)> then) {

@@ -31,6 +31,10 @@ std::optional<QMarginsF> FrameExtents(QWidget* window, int waitMs = 300);
 // offers such a move.
 bool StartMove(QWidget* window, const QPoint& travelled);
 
+// The window stays where the program puts it, also under sway, which would centre it at each
+// of its changes.
+void KeepPlace(QWidget* window);
+
 // Calls `then` once, when the window has been mapped and its frame has become known; never
 // when the frame stays unknown for two seconds or the window goes away first.
 void WhenFrameKnown(QWidget* window, std::function<void(const QMarginsF&)> then);

@@ -5,12 +5,21 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <unistd.h>
 
 namespace {
+QRect rectOf(const QJsonValue& value) {
+    const QJsonObject rect = value.toObject();
+    return QRect(rect.value(QLatin1String("x")).toInt(), rect.value(QLatin1String("y")).toInt(),
+                 rect.value(QLatin1String("width")).toInt(),
+                 rect.value(QLatin1String("height")).toInt());
+}
+
 void stop(QProcess* process) {
     if (!process || process->state() == QProcess::NotRunning)
         return;
@@ -52,7 +61,7 @@ DesktopSession::DesktopSession()
     // us; a fresh server then gets another number. A loaded machine gets a pause to breathe.
     for (int attempt = 0; attempt < 4 && !m_ready; ++attempt) {
         stop(m_wm.get());
-        stop(m_xvfb.get());
+        stop(m_server.get());
         if (attempt > 0)
             QThread::msleep(500 * attempt);
         m_ready = startDesktop();
@@ -62,7 +71,7 @@ DesktopSession::DesktopSession()
 bool DesktopSession::serverAnswers() const {
     int code = -1;
     x(QStringLiteral("xdpyinfo"), {}, &code);
-    return code == 0 && m_xvfb && m_xvfb->state() == QProcess::Running;
+    return code == 0 && m_server && m_server->state() == QProcess::Running;
 }
 
 bool DesktopSession::startWindowManager() {
@@ -107,22 +116,76 @@ bool DesktopSession::startWindowManager() {
                10000);
 }
 
+bool DesktopSession::startSway() {
+    // sway refuses to run as root: then it runs as nobody, in a runtime folder it owns.
+    const bool root = ::geteuid() == 0;
+    if (root && ::chown(QFile::encodeName(m_runtime.path()).constData(), 65534, 65534) != 0)
+        return false;
+    const QString displayFile = m_runtime.filePath(QStringLiteral("display"));
+    QFile::remove(displayFile);
+    QFile config(m_runtime.filePath(QStringLiteral("sway.conf")));
+    if (config.open(QIODevice::WriteOnly))
+        config.write("output HEADLESS-1 resolution 1920x1080 position 0,0\nxwayland force\n"
+                     "exec echo $DISPLAY > " +
+                     QFile::encodeName(displayFile) + "\n");
+    config.close();
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    env.insert(QStringLiteral("HOME"), m_runtime.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    const QStringList asNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups")};
+    m_server = std::make_unique<QProcess>();
+    m_server->setProcessEnvironment(env);
+    m_server->setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList sway = {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()};
+    if (root)
+        m_server->start(QStringLiteral("setpriv"), asNobody + sway);
+    else
+        m_server->start(sway[0], sway.mid(1));
+    waitUntil([&] { return QFile(displayFile).size() > 1; }, 10000);
+    QFile display(displayFile);
+    display.open(QIODevice::ReadOnly);
+    m_display = QString::fromLocal8Bit(display.readAll()).trimmed();
+    const QStringList sockets =
+        QDir(m_runtime.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+    if (m_display.isEmpty() || sockets.isEmpty()) {
+        m_error = QStringLiteral("sway does not start with XWayland (packages sway, xwayland): ") +
+                  QString::fromLocal8Bit(m_server->readAll());
+        return false;
+    }
+    m_swaySocket = m_runtime.filePath(sockets.first());
+    // The program's runtime folder must be its user's.
+    m_programRuntime = m_runtime.filePath(QStringLiteral("program"));
+    QDir().mkdir(m_programRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // XWayland lets in only sway's user: root is let in too.
+    if (root)
+        x(QStringLiteral("setpriv"),
+          asNobody + QStringList{QStringLiteral("xhost"), QStringLiteral("+si:localuser:root")});
+    return waitUntil([&] { return serverAnswers(); }, 10000);
+}
+
 bool DesktopSession::startDesktop() {
+    if (m_windowManager == QLatin1String("sway"))
+        return startSway();
     // Xvfb picks a free display itself and reports its number on standard output.
-    m_xvfb = std::make_unique<QProcess>();
-    m_xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_xvfb->start(QStringLiteral("Xvfb"),
-                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                   QStringLiteral("0"),
-                   QStringLiteral("%1x1080x24").arg(primaryMonitor().right() + 1),
-                   QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!m_xvfb->waitForStarted(5000)) {
+    m_server = std::make_unique<QProcess>();
+    m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_server->start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                     QStringLiteral("0"),
+                     QStringLiteral("%1x1080x24").arg(primaryMonitor().right() + 1),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_server->waitForStarted(5000)) {
         m_error = QStringLiteral("Xvfb does not start (package xvfb)");
         return false;
     }
     QByteArray number;
-    while (!number.contains('\n') && m_xvfb->waitForReadyRead(10000))
-        number += m_xvfb->readAllStandardOutput();
+    while (!number.contains('\n') && m_server->waitForReadyRead(10000))
+        number += m_server->readAllStandardOutput();
     if (!number.contains('\n')) {
         m_error = QStringLiteral("Xvfb reports no display");
         return false;
@@ -164,7 +227,7 @@ DesktopSession::~DesktopSession() {
     for (const QString& pid : programProcesses())
         ::kill(pid.toInt(), SIGKILL);
     stop(m_wm.get());
-    stop(m_xvfb.get());
+    stop(m_server.get());
 }
 
 void DesktopSession::writeSettings(const QByteArray& bytes) const {
@@ -184,9 +247,12 @@ QProcess* DesktopSession::launch(const QString& runtimeDir, const QString& scale
     env.insert(QStringLiteral("DISPLAY"), m_display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
-               runtimeDir.isEmpty() ? m_runtime.path() : runtimeDir);
+               runtimeDir.isEmpty() ? m_programRuntime : runtimeDir);
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("SWAYSOCK")); // the program would place its window there
+    if (m_swaySocket.isEmpty())
+        env.remove(QStringLiteral("SWAYSOCK")); // the program would place its window there
+    else
+        env.insert(QStringLiteral("SWAYSOCK"), m_swaySocket);
     env.remove(QStringLiteral("QT_SCALE_FACTOR"));
     if (!scaleFactor.isEmpty())
         env.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
@@ -202,6 +268,7 @@ QString DesktopSession::x(const QString& program, const QStringList& args, int* 
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("SWAYSOCK"), m_swaySocket);
     process.setProcessEnvironment(env);
     process.start(program, args);
     if (!process.waitForFinished(15000)) {
@@ -305,7 +372,34 @@ QString DesktopSession::property(const QString& window, const QString& name) con
     return out.contains(QLatin1Char('=')) ? out.section(QLatin1Char('='), 1).trimmed() : QString();
 }
 
+QJsonObject DesktopSession::swayNode(const QString& window) const {
+    std::function<QJsonObject(const QJsonObject&)> find = [&](const QJsonObject& node) {
+        if (node.value(QLatin1String("window")).toInteger() == window.toLongLong())
+            return node;
+        for (const char* list : {"nodes", "floating_nodes"})
+            for (const QJsonValue child : node.value(QLatin1String(list)).toArray())
+                if (const QJsonObject found = find(child.toObject()); !found.isEmpty())
+                    return found;
+        return QJsonObject();
+    };
+    return find(QJsonDocument::fromJson(
+                    x(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_tree")})
+                        .toUtf8())
+                    .object());
+}
+
 std::optional<QMargins> DesktopSession::frameExtents(const QString& window) const {
+    if (!m_swaySocket.isEmpty()) {
+        // sway's title bar lies above its rectangle of the window, the borders inside it.
+        const QJsonObject node = swayNode(window);
+        const QRect outer = rectOf(node.value(QLatin1String("rect")));
+        const QRect title = rectOf(node.value(QLatin1String("deco_rect")));
+        const QRect client = clientArea(window);
+        if (node.isEmpty() || client.isEmpty())
+            return std::nullopt;
+        return QMargins(client.left() - outer.left(), client.top() - outer.top() + title.height(),
+                        outer.right() - client.right(), outer.bottom() - client.bottom());
+    }
     const QStringList e =
         property(window, QStringLiteral("_NET_FRAME_EXTENTS")).split(QLatin1Char(','));
     if (e.size() != 4) {
@@ -362,16 +456,21 @@ QString DesktopSession::activeWindow() const {
 }
 
 bool DesktopSession::switchToWorkspace(int n) const {
-    if (m_windowManager == QLatin1String("i3")) {
-        // i3 makes workspaces as they are asked for, by number.
-        const QString number = QString::number(n + 1);
-        x(QStringLiteral("i3-msg"), {QStringLiteral("workspace number ") + number});
+    if (m_windowManager == QLatin1String("i3") || m_windowManager == QLatin1String("sway")) {
+        // They make workspaces as they are asked for, by number.
+        const QString send = m_windowManager == QLatin1String("i3") ? QStringLiteral("i3-msg")
+                                                                    : QStringLiteral("swaymsg");
+        x(send, {QStringLiteral("workspace number %1").arg(n + 1)});
         return waitUntil(
             [&] {
-                return x(QStringLiteral("i3-msg"),
-                         {QStringLiteral("-t"), QStringLiteral("get_workspaces")})
-                    .contains(QRegularExpression(QStringLiteral("\"num\":") + number +
-                                                 QStringLiteral(",[^}]*\"focused\":true")));
+                const QJsonArray workspaces =
+                    QJsonDocument::fromJson(
+                        x(send, {QStringLiteral("-t"), QStringLiteral("get_workspaces")}).toUtf8())
+                        .array();
+                for (const QJsonValue workspace : workspaces)
+                    if (workspace[QLatin1String("focused")].toBool())
+                        return workspace[QLatin1String("num")].toInt() == n + 1;
+                return false;
             },
             5000);
     }

@@ -1,9 +1,11 @@
 #pragma once
 // A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with a real window manager
-// (openbox, or the one LUMI_E2E_WM names: icewm, i3, kwin_x11), a private copy of the app folder,
-// and the real program driven with xdotool.
+// (openbox, or the one LUMI_E2E_WM names: icewm, i3, kwin_x11), or sway's XWayland on a headless
+// 1920 x 1080 output (LUMI_E2E_WM=sway); a private copy of the app folder, and the real program
+// driven with xdotool.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QMargins>
 #include <QProcess>
 #include <QRect>
@@ -69,6 +71,8 @@ public:
         return QRect(qEnvironmentVariable("LUMI_E2E_MONITORS") == "two" ? 1920 : 0, 0, 1920, 1080);
     }
     QStringList netWmState(const QString& window) const;
+    // The window in sway's tree of windows (sway's own rectangles, "sticky", "visible").
+    QJsonObject swayNode(const QString& window) const;
     QString title(const QString& window) const;
     // Processes whose command line mentions the private application folder.
     QStringList programProcesses() const;
@@ -82,6 +86,7 @@ public:
 
 private:
     bool startDesktop();
+    bool startSway();
     bool startWindowManager();
     bool serverAnswers() const;
 
@@ -89,7 +94,9 @@ private:
     QTemporaryDir m_runtime;
     QString m_display;
     QString m_windowManager;
-    std::unique_ptr<QProcess> m_xvfb;
+    QString m_swaySocket;
+    QString m_programRuntime = m_runtime.path();
+    std::unique_ptr<QProcess> m_server; // Xvfb, or sway with its XWayland
     std::unique_ptr<QProcess> m_wm;
     std::vector<std::unique_ptr<QProcess>> m_programs;
     bool m_ready = false;

@@ -1,5 +1,5 @@
-// The real program on a real X desktop (Xvfb 1920 x 1080; openbox, icewm, i3 or KWin),
-// driven with xdotool.
+// The real program on a real X desktop (Xvfb 1920 x 1080; openbox, icewm, i3 or KWin; sway's
+// XWayland), driven with xdotool.
 #include "core/module1.h"
 #include "desktop_session.h"
 #include "info/maker.h"
@@ -212,9 +212,51 @@ class TestDesktopE2E : public QObject {
             30000);
     }
 
+    // Empty when the window's outer frame is centred on the primary monitor within a pixel;
+    // otherwise what is wrong.
+    static QString offCentre(const Running& r, const QString& window) {
+        std::optional<QMargins> frame;
+        if (!DesktopSession::waitUntil(
+                [&] { return (frame = r.desktop->frameExtents(window)).has_value(); }, 5000))
+            return QStringLiteral("no frame known");
+        if (*frame == QMargins())
+            return QStringLiteral("no frame");
+        QThread::msleep(300); // the window settles where it is going
+        const QRect outer = r.desktop->clientArea(window).marginsAdded(*frame);
+        const QRect primary = DesktopSession::primaryMonitor();
+        const QPoint centred = primary.topLeft() + QPoint((primary.width() - outer.width()) / 2,
+                                                          (primary.height() - outer.height()) / 2);
+        if (near(outer.topLeft(), centred))
+            return QString();
+        return QStringLiteral("%1: frame at %2 (%3 x %4), centred is %5")
+            .arg(r.desktop->windowManager(), text(outer.topLeft()), QString::number(outer.width()),
+                 QString::number(outer.height()), text(centred));
+    }
+
+    // sway floats no window under 75 x 50. xdotool's pointer reaches XWayland's windows but not
+    // sway's own move, so a drag goes only as far as its start: the logo stays under the
+    // grabbed point instead of going to the centre, where sway puts a window that moves itself.
+    static void swayKeepsTheLogoInPlace(const Running& r) {
+        QCOMPARE(r.desktop->geometry(r.logo).topLeft(), logoHome.topLeft());
+        QCOMPARE(r.desktop->geometry(r.logo).size(), logoHome.size().expandedTo(QSize(75, 50)));
+        QVERIFY(r.desktop->swayNode(r.logo)[QLatin1String("sticky")].toBool());
+        QVERIFY(r.desktop->switchToWorkspace(1));
+        QTRY_VERIFY(r.desktop->swayNode(r.logo)[QLatin1String("visible")].toBool());
+        const QPoint grab = logoHome.topLeft() + QPoint(36, 18);
+        r.desktop->drag(grab, grab + QPoint(-200, -100));
+        QTRY_COMPARE(r.desktop->clientArea(r.logo).topLeft(), logoHome.topLeft() + QPoint(10, -10));
+        // The Exit question, centred as the windows are.
+        const QString box = command(r, QStringLiteral("e"), QStringLiteral("Lumivista"));
+        QVERIFY(!box.isEmpty());
+        const QString placement = offCentre(r, box);
+        QVERIFY2(placement.isEmpty(), qPrintable(placement));
+    }
+
 private slots:
     void startsInPlaceNotOnTopAndMovesWhenDragged() {
         START_PROGRAM(r, quietSettings());
+        if (r.desktop->windowManager() == QLatin1String("sway"))
+            return swayKeepsTheLogoInPlace(r);
         QCOMPARE(r.desktop->geometry(r.logo), logoHome);
         QVERIFY(!onTop(r));
 
@@ -289,20 +331,8 @@ private slots:
         QVERIFY(!r.logo.isEmpty());
         const QString window = command(r, menuKey, title);
         QVERIFY(!window.isEmpty());
-        std::optional<QMargins> frame;
-        QVERIFY(DesktopSession::waitUntil(
-            [&] { return (frame = r.desktop->frameExtents(window)).has_value(); }, 5000));
-        QVERIFY2(*frame != QMargins(), "no frame");
-        QThread::msleep(300); // the window settles where it is going
-        const QRect outer = r.desktop->clientArea(window).marginsAdded(*frame);
-        const QRect primary = DesktopSession::primaryMonitor();
-        const QPoint centred = primary.topLeft() + QPoint((primary.width() - outer.width()) / 2,
-                                                          (primary.height() - outer.height()) / 2);
-        QVERIFY2(near(outer.topLeft(), centred),
-                 qPrintable(QStringLiteral("%1: frame at %2 (%3 x %4), centred is %5")
-                                .arg(r.desktop->windowManager(), text(outer.topLeft()),
-                                     QString::number(outer.width()),
-                                     QString::number(outer.height()), text(centred))));
+        const QString placement = offCentre(r, window);
+        QVERIFY2(placement.isEmpty(), qPrintable(placement));
         QVERIFY(r.desktop->hasIcon(window));
         const QString allowed =
             r.desktop->property(window, QStringLiteral("_NET_WM_ALLOWED_ACTIONS"));
@@ -335,12 +365,11 @@ private slots:
         // The refused start is the keyboard's way to the running logo.
         QVERIFY(logoFocused(r));
 
-        // A start whose runtime folder cannot be used still finds the running one.
+        // A start whose runtime folder cannot be used still finds the running one. A logout's
+        // SIGTERM ends it while its box waits.
         QProcess* third = r.desktop->launch(QStringLiteral("/dev/null/runtime"));
-        const QString thirdBox = r.desktop->waitForWindowOf(third->processId());
-        QVERIFY(!thirdBox.isEmpty());
-        QVERIFY(r.desktop->activate(thirdBox));
-        r.desktop->key(QStringLiteral("Return"));
+        QVERIFY(!r.desktop->waitForWindowOf(third->processId()).isEmpty());
+        ::kill(pid_t(third->processId()), SIGTERM);
         QVERIFY(third->waitForFinished(5000));
         QCOMPARE(r.program->state(), QProcess::Running);
         QCOMPARE(r.desktop->geometry(r.logo), logoHome);
