@@ -129,19 +129,21 @@ bool DesktopSession::startSway() {
                      "exec echo $DISPLAY > " +
                      QFile::encodeName(displayFile) + "\n");
     config.close();
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    env.insert(QStringLiteral("HOME"), m_runtime.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
-    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
-    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
-    const QStringList asNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                  QStringLiteral("--clear-groups")};
+    const QString home = m_runtime.path();
+    const QStringList sway = {"env",
+                              "-i",
+                              "PATH=" + qEnvironmentVariable("PATH"),
+                              "HOME=" + home,
+                              "XDG_RUNTIME_DIR=" + home,
+                              "WLR_BACKENDS=headless",
+                              "WLR_RENDERER=pixman",
+                              "WLR_LIBINPUT_NO_DEVICES=1",
+                              "sway",
+                              "-c",
+                              config.fileName()};
+    const QStringList asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups"};
     m_server = std::make_unique<QProcess>();
-    m_server->setProcessEnvironment(env);
     m_server->setProcessChannelMode(QProcess::MergedChannels);
-    const QStringList sway = {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()};
     if (root)
         m_server->start(QStringLiteral("setpriv"), asNobody + sway);
     else
@@ -163,8 +165,7 @@ bool DesktopSession::startSway() {
     QDir().mkdir(m_programRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // XWayland lets in only sway's user: root is let in too.
     if (root)
-        x(QStringLiteral("setpriv"),
-          asNobody + QStringList{QStringLiteral("xhost"), QStringLiteral("+si:localuser:root")});
+        x(QStringLiteral("setpriv"), asNobody + QStringList{"xhost", "+si:localuser:root"});
     return waitUntil([&] { return serverAnswers(); }, 10000);
 }
 
