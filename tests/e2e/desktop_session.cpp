@@ -61,7 +61,7 @@ DesktopSession::DesktopSession()
     // us; a fresh server then gets another number. A loaded machine gets a pause to breathe.
     for (int attempt = 0; attempt < 4 && !m_ready; ++attempt) {
         stop(m_wm.get());
-        stop(m_server.get());
+        stop(m_xvfb.get());
         if (attempt > 0)
             QThread::msleep(500 * attempt);
         m_ready = startDesktop();
@@ -71,7 +71,7 @@ DesktopSession::DesktopSession()
 bool DesktopSession::serverAnswers() const {
     int code = -1;
     x(QStringLiteral("xdpyinfo"), {}, &code);
-    return code == 0 && m_server && m_server->state() == QProcess::Running;
+    return code == 0 && m_xvfb && m_xvfb->state() == QProcess::Running;
 }
 
 bool DesktopSession::startWindowManager() {
@@ -82,7 +82,9 @@ bool DesktopSession::startWindowManager() {
     env.insert(QStringLiteral("HOME"), m_runtime.path());
     m_wm->setProcessEnvironment(env);
     m_wm->setProcessChannelMode(QProcess::MergedChannels);
-    if (m_windowManager == QLatin1String("openbox")) {
+    if (m_windowManager == QLatin1String("sway")) {
+        return startSway();
+    } else if (m_windowManager == QLatin1String("openbox")) {
         m_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     } else if (m_windowManager == QLatin1String("i3")) {
         // The system configuration starts a bar and session helpers: one font, nothing else.
@@ -116,6 +118,8 @@ bool DesktopSession::startWindowManager() {
                10000);
 }
 
+// sway runs nested in the Xvfb, whose pointer and keyboard it takes for its own; the program
+// runs on its XWayland.
 bool DesktopSession::startSway() {
     // sway refuses to run as root: then it runs as nobody, in a runtime folder it owns.
     const bool root = ::geteuid() == 0;
@@ -125,7 +129,7 @@ bool DesktopSession::startSway() {
     QFile::remove(displayFile);
     QFile config(m_runtime.filePath(QStringLiteral("sway.conf")));
     if (config.open(QIODevice::WriteOnly))
-        config.write("output HEADLESS-1 resolution 1920x1080 position 0,0\nxwayland force\n"
+        config.write("output X11-1 resolution 1920x1080 position 0,0\nxwayland force\n"
                      "exec echo $DISPLAY > " +
                      QFile::encodeName(displayFile) + "\n");
     config.close();
@@ -135,30 +139,27 @@ bool DesktopSession::startSway() {
                               "PATH=" + qEnvironmentVariable("PATH"),
                               "HOME=" + home,
                               "XDG_RUNTIME_DIR=" + home,
-                              "WLR_BACKENDS=headless",
+                              "DISPLAY=" + m_display,
+                              "WLR_BACKENDS=x11",
                               "WLR_RENDERER=pixman",
-                              "WLR_LIBINPUT_NO_DEVICES=1",
                               "sway",
                               "-c",
                               config.fileName()};
     const QStringList asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups"};
-    m_server = std::make_unique<QProcess>();
-    m_server->setProcessChannelMode(QProcess::MergedChannels);
     if (root)
-        m_server->start(QStringLiteral("setpriv"), asNobody + sway);
+        m_wm->start(QStringLiteral("setpriv"), asNobody + sway);
     else
-        m_server->start(sway[0], sway.mid(1));
+        m_wm->start(sway[0], sway.mid(1));
     waitUntil([&] { return QFile(displayFile).size() > 1; }, 10000);
     QFile display(displayFile);
     display.open(QIODevice::ReadOnly);
-    m_display = QString::fromLocal8Bit(display.readAll()).trimmed();
+    const QString xwayland = QString::fromLocal8Bit(display.readAll()).trimmed();
     const QStringList sockets =
         QDir(m_runtime.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
-    if (m_display.isEmpty() || sockets.isEmpty()) {
-        m_error = QStringLiteral("sway does not start with XWayland (packages sway, xwayland): ") +
-                  QString::fromLocal8Bit(m_server->readAll());
+    if (xwayland.isEmpty() || sockets.isEmpty())
         return false;
-    }
+    m_inputDisplay = m_display;
+    m_display = xwayland;
     m_swaySocket = m_runtime.filePath(sockets.first());
     // The program's runtime folder must be its user's.
     m_programRuntime = m_runtime.filePath(QStringLiteral("program"));
@@ -170,23 +171,21 @@ bool DesktopSession::startSway() {
 }
 
 bool DesktopSession::startDesktop() {
-    if (m_windowManager == QLatin1String("sway"))
-        return startSway();
     // Xvfb picks a free display itself and reports its number on standard output.
-    m_server = std::make_unique<QProcess>();
-    m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_server->start(QStringLiteral("Xvfb"),
-                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                     QStringLiteral("0"),
-                     QStringLiteral("%1x1080x24").arg(primaryMonitor().right() + 1),
-                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!m_server->waitForStarted(5000)) {
+    m_xvfb = std::make_unique<QProcess>();
+    m_xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_xvfb->start(QStringLiteral("Xvfb"),
+                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                   QStringLiteral("0"),
+                   QStringLiteral("%1x1080x24").arg(primaryMonitor().right() + 1),
+                   QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_xvfb->waitForStarted(5000)) {
         m_error = QStringLiteral("Xvfb does not start (package xvfb)");
         return false;
     }
     QByteArray number;
-    while (!number.contains('\n') && m_server->waitForReadyRead(10000))
-        number += m_server->readAllStandardOutput();
+    while (!number.contains('\n') && m_xvfb->waitForReadyRead(10000))
+        number += m_xvfb->readAllStandardOutput();
     if (!number.contains('\n')) {
         m_error = QStringLiteral("Xvfb reports no display");
         return false;
@@ -228,7 +227,7 @@ DesktopSession::~DesktopSession() {
     for (const QString& pid : programProcesses())
         ::kill(pid.toInt(), SIGKILL);
     stop(m_wm.get());
-    stop(m_server.get());
+    stop(m_xvfb.get());
 }
 
 void DesktopSession::writeSettings(const QByteArray& bytes) const {
@@ -266,9 +265,14 @@ QProcess* DesktopSession::launch(const QString& runtimeDir, const QString& scale
 }
 
 QString DesktopSession::x(const QString& program, const QStringList& args, int* exitCode) const {
+    return runOn(m_display, program, args, exitCode);
+}
+
+QString DesktopSession::runOn(const QString& display, const QString& program,
+                              const QStringList& args, int* exitCode) const {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("DISPLAY"), display);
     env.insert(QStringLiteral("SWAYSOCK"), m_swaySocket);
     process.setProcessEnvironment(env);
     process.start(program, args);
@@ -283,6 +287,10 @@ QString DesktopSession::x(const QString& program, const QStringList& args, int* 
 
 QString DesktopSession::xdotool(const QStringList& args) const {
     return x(QStringLiteral("xdotool"), args);
+}
+
+void DesktopSession::input(const QStringList& args) const {
+    runOn(m_inputDisplay.isEmpty() ? m_display : m_inputDisplay, QStringLiteral("xdotool"), args);
 }
 
 QStringList DesktopSession::visibleWindows(const QStringList& query) const {
@@ -506,19 +514,19 @@ QStringList DesktopSession::programProcesses() const {
 }
 
 void DesktopSession::key(const QString& keys) const {
-    xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
-            keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    input(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
+          keys.split(QLatin1Char(' '), Qt::SkipEmptyParts));
 }
 
 void DesktopSession::type(const QString& text) const {
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+    input({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
 }
 
 void DesktopSession::click(QPoint at, int button, int repeat) const {
-    xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-             QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"),
-             QStringLiteral("--repeat"), QString::number(repeat), QStringLiteral("--delay"),
-             QStringLiteral("80"), QString::number(button)});
+    input({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+           QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"),
+           QStringLiteral("--repeat"), QString::number(repeat), QStringLiteral("--delay"),
+           QStringLiteral("80"), QString::number(button)});
 }
 
 void DesktopSession::drag(QPoint from, QPoint to) const {
@@ -535,5 +543,5 @@ void DesktopSession::drag(QPoint from, QPoint to) const {
     moveTo((from + to) / 2, "0.2");
     moveTo(to, "0.3");
     args << QStringLiteral("mouseup") << QStringLiteral("1");
-    xdotool(args);
+    input(args);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // A real X desktop for end-to-end tests: Xvfb at 1920 x 1080 with a real window manager
-// (openbox, or the one LUMI_E2E_WM names: icewm, i3, kwin_x11), or sway's XWayland on a headless
-// 1920 x 1080 output (LUMI_E2E_WM=sway); a private copy of the app folder, and the real program
-// driven with xdotool.
+// (openbox, or the one LUMI_E2E_WM names: icewm, i3, kwin_x11, or sway nested in the Xvfb, the
+// program on its XWayland), a private copy of the app folder, and the real program driven with
+// xdotool.
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -36,6 +36,8 @@ public:
     // Runs an X client (xdotool, xprop, wmctrl ...) on this display and returns its output.
     QString x(const QString& program, const QStringList& args, int* exitCode = nullptr) const;
     QString xdotool(const QStringList& args) const;
+    // xdotool's pointer and keyboard input: through sway under sway.
+    void input(const QStringList& args) const;
 
     // Ids of the visible windows `xdotool search --onlyvisible` finds for the query.
     QStringList visibleWindows(const QStringList& query) const;
@@ -89,14 +91,17 @@ private:
     bool startSway();
     bool startWindowManager();
     bool serverAnswers() const;
+    QString runOn(const QString& display, const QString& program, const QStringList& args,
+                  int* exitCode = nullptr) const;
 
     QTemporaryDir m_app;
     QTemporaryDir m_runtime;
-    QString m_display;
+    QString m_display;      // the program's
+    QString m_inputDisplay; // the keyboard's and pointer's, when another
     QString m_windowManager;
     QString m_swaySocket;
     QString m_programRuntime = m_runtime.path();
-    std::unique_ptr<QProcess> m_server; // Xvfb, or sway with its XWayland
+    std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_wm;
     std::vector<std::unique_ptr<QProcess>> m_programs;
     bool m_ready = false;
