@@ -158,16 +158,25 @@ bool DesktopSession::startSway() {
         QDir(m_runtime.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
     if (xwayland.isEmpty() || sockets.isEmpty())
         return false;
+    // XWayland lets in only sway's user: root is let in too.
+    const bool answers = waitUntil(
+        [&] {
+            if (root)
+                runOn(xwayland, QStringLiteral("setpriv"),
+                      asNobody + QStringList{"xhost", "+si:localuser:root"});
+            int code = -1;
+            runOn(xwayland, QStringLiteral("xdpyinfo"), {}, &code);
+            return code == 0;
+        },
+        10000);
+    if (!answers)
+        return false;
     m_inputDisplay = m_display;
     m_display = xwayland;
     m_swaySocket = m_runtime.filePath(sockets.first());
     // The program's runtime folder must be its user's.
     m_programRuntime = m_runtime.filePath(QStringLiteral("program"));
-    QDir().mkdir(m_programRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // XWayland lets in only sway's user: root is let in too.
-    if (root)
-        x(QStringLiteral("setpriv"), asNobody + QStringList{"xhost", "+si:localuser:root"});
-    return waitUntil([&] { return serverAnswers(); }, 10000);
+    return QDir().mkdir(m_programRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 bool DesktopSession::startDesktop() {
