@@ -180,14 +180,15 @@ QByteArray askSway(uint32_t type, const QByteArray& payload) {
         ::write(fd, message.constData(), size_t(message.size())) == message.size()) {
         char chunk[4096];
         uint32_t length = 0;
+        constexpr uint32_t Largest = 16 << 20; // a tree of windows is far smaller
         ssize_t got = 0;
-        while ((answer.size() < HeaderSize || answer.size() < HeaderSize + qint64(length)) &&
+        while (answer.size() < HeaderSize + qint64(length) && length <= Largest &&
                (got = ::read(fd, chunk, sizeof chunk)) > 0) {
             answer.append(chunk, int(got));
             if (answer.size() >= HeaderSize)
                 std::memcpy(&length, answer.constData() + 6, sizeof length);
         }
-        if (answer.size() < HeaderSize + qint64(length))
+        if (answer.size() < HeaderSize + qint64(length) || length > Largest)
             answer.clear();
     }
     ::close(fd);
