@@ -69,10 +69,11 @@ private:
 
 // Starts the program on a fresh desktop with `settings` as its file; the case ends here when
 // the desktop or the logo window does not come up.
-#define START_PROGRAM(r, settings)                                                                 \
-    Running r = start(settings);                                                                   \
+#define START_PROGRAM(r, settings) START_PROGRAM_SCALED(r, settings, QString())
+#define START_PROGRAM_SCALED(r, settings, scale)                                                   \
+    Running r = start(settings, scale);                                                            \
     QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));                                  \
-    QVERIFY(!r.logo.isEmpty())
+    QVERIFY2(!r.logo.isEmpty(), qPrintable(whyNoLogo(r)))
 
 class TestDesktopE2E : public QObject {
     Q_OBJECT
@@ -90,11 +91,24 @@ class TestDesktopE2E : public QObject {
             return r;
         r.desktop->writeSettings(settings);
         r.program = r.desktop->launch(QString(), scaleFactor);
-        r.logo = r.desktop->waitForLogoWindow(r.program->processId());
+        // Twice the usual wait: with both cores busy a start once took longer than ten seconds.
+        r.logo = r.desktop->waitForLogoWindow(r.program->processId(), 20000);
         // It shows at its design size (198 px high and more) before it takes the logo's
         // (74 px high at 2x); a loaded window manager can show the first.
         DesktopSession::waitUntil([&] { return r.desktop->geometry(r.logo).height() < 100; }, 5000);
         return r;
+    }
+
+    // What the program was doing when no logo showed.
+    static QString whyNoLogo(const Running& r) {
+        const qint64 pid = r.program->processId();
+        return r.program->state() == QProcess::NotRunning
+                   ? QStringLiteral("the program ended: status %1, code %2")
+                         .arg(int(r.program->exitStatus()))
+                         .arg(r.program->exitCode())
+                   : QStringLiteral("the program runs; its windows: %1; the root's children: %2")
+                         .arg(r.desktop->xdotool({"search", "--pid", QString::number(pid)}),
+                              r.desktop->x("xwininfo", {"-root", "-children"}));
     }
 
     static QPoint logoCentre(const Running& r) { return r.desktop->geometry(r.logo).center(); }
@@ -325,9 +339,7 @@ private slots:
         QFETCH(QString, menuKey);
         QFETCH(QString, title);
         QFETCH(QString, scale);
-        Running r = start(quietSettings(), scale);
-        QVERIFY2(r.desktop->ready(), qPrintable(r.desktop->error()));
-        QVERIFY(!r.logo.isEmpty());
+        START_PROGRAM_SCALED(r, quietSettings(), scale);
         const QString window = command(r, menuKey, title);
         QVERIFY(!window.isEmpty());
         const QString placement = offCentre(r, window);
