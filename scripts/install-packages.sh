@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Lumivista needs to build, run and test.
+# Installs the Debian packages Lumivista needs to build, run and test, on Debian 12 or 13.
+# Every name is one both releases have; the sanitizers' runtime is the one of the clang
+# the release installs.
 # Run as root or as a user with sudo. Does nothing when they are all there already.
 set -euo pipefail
 
@@ -12,19 +14,28 @@ packages=(
   fonts-liberation2
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(clang clang-format libclang-rt-14-dev procps xvfb xauth openbox icewm xdotool x11-utils wmctrl imagemagick
+  packages+=(clang clang-format procps xvfb xauth openbox icewm xdotool x11-utils wmctrl imagemagick
     x11-xserver-utils i3-wm kwin-x11 dbus-daemon sway xwayland
     appstream desktop-file-utils)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+updated=""
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  [ -n "$updated" ] || $sudo apt-get update -qq
+  updated=yes
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+install_missing "${packages[@]}"
+if [ "${1:-}" = "--test" ]; then
+  clang_major=$(clang -dumpversion | cut -d. -f1)
+  install_missing "libclang-rt-$clang_major-dev"
+fi
