@@ -25,7 +25,7 @@ if [ ! -s "$tarball" ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends mmdebstrap
   }
   mkdir -p "$cache"
-  mmdebstrap --variant=minbase --include=ca-certificates "$release" "$tarball.part" \
+  mmdebstrap --variant=minbase --format=tar --include=ca-certificates "$release" "$tarball.part" \
     "deb http://deb.debian.org/debian $release main" \
     "deb http://deb.debian.org/debian $release-updates main" \
     "deb http://deb.debian.org/debian-security $release-security main"
