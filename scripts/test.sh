@@ -17,7 +17,7 @@ find src tests tools assets \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -p
   xargs -0 clang-format --dry-run --Werror
 
 echo "== build and test =="
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMI_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure --timeout 600 -LE crash)
 
@@ -28,7 +28,7 @@ fi
 
 echo "== sanitizers =="
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DLUMI_SANITIZE=ON -DLUMI_WEBENGINE=OFF >/dev/null
+  -DLUMI_SANITIZE=ON -DLUMI_WEBENGINE=OFF -DLUMI_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
@@ -37,7 +37,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 echo "== fuzzing =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DLUMI_FUZZ=ON -DLUMI_SANITIZE=ON -DLUMI_WEBENGINE=OFF >/dev/null
+  -DLUMI_FUZZ=ON -DLUMI_SANITIZE=ON -DLUMI_WEBENGINE=OFF -DLUMI_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 for f in $(cat build-fuzz/fuzzers.txt); do
   corpus=$(mktemp -d)

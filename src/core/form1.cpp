@@ -229,7 +229,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     applyGeometry();
     DesktopWindow::MakeFloating(this);
     DesktopWindow::MarkAsRunningLogo(this);
-    m_keyboardHome = std::make_unique<KeyboardFocus::HomeWindow>(m_image2);
+    m_focusGuide = std::make_unique<KeyboardFocus::FocusGuide>(m_image2);
     Monitors::WatchChanges(this, [this] { KeepOnScreen(); });
 }
 
@@ -403,8 +403,8 @@ void Form1::KeepOnScreen() {
 }
 
 void Form1::ReturnFocusToLogo() {
-    if (m_keyboardHome)
-        m_keyboardHome->returnIfAlone();
+    if (m_focusGuide)
+        m_focusGuide->returnIfAlone();
 }
 
 void Form1::Unload() { close(); }
@@ -414,7 +414,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     if (m_unloading)
         return;
     m_unloading = true;
-    m_keyboardHome.reset(); // the windows closing now give the focus to nobody
+    m_focusGuide.reset(); // the windows closing now give the focus to nobody
     // The program ends here: no timer fires again and no other window's own closing runs.
     for (auto& t : m_timer1)
         t->setEnabled(false);

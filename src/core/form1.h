@@ -26,7 +26,7 @@
 class LogoImage;
 class QWindow;
 namespace KeyboardFocus {
-class HomeWindow;
+class FocusGuide;
 }
 class SingleInstanceLock;
 
@@ -141,7 +141,7 @@ private:
     std::array<AniGifPlayer*, Module1::ExerciseCount> m_aniGif{};
     LogoImage* m_image2 = nullptr;
     std::unique_ptr<SingleInstanceLock> m_instanceLock;
-    std::unique_ptr<KeyboardFocus::HomeWindow> m_keyboardHome;
+    std::unique_ptr<KeyboardFocus::FocusGuide> m_focusGuide;
 
     double m_widthTwips = 0;
     double m_heightTwips = 0;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -69,39 +70,49 @@ void UseClearFocusMarks() {
         QApplication::setStyle(new ClearFocusStyle(QApplication::style()->name()));
 }
 
-HomeWindow::HomeWindow(QWidget* home) : m_home(home) { qApp->installEventFilter(this); }
+FocusGuide::FocusGuide(QWidget* home) : m_home(home) {
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focused) {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (focused && window->windowHandle() == focused)
+                activated(window);
+    });
+}
 
-HomeWindow::~HomeWindow() { qApp->removeEventFilter(this); }
+// A window is first met when it takes the focus; from then on its own showing and hiding are
+// watched.
+void FocusGuide::activated(QWidget* window) {
+    if (!isProgramWindow(window) || !m_home || window == m_home->window())
+        return;
+    if (!m_watched.contains(window)) {
+        m_watched.insert(window);
+        m_fresh.insert(window);
+        window->installEventFilter(this);
+        connect(window, &QObject::destroyed, this, [this](QObject* gone) {
+            m_watched.remove(gone);
+            m_fresh.remove(gone);
+        });
+    }
+    if (m_fresh.remove(window) && !window->inherits("QMessageBox")) {
+        // Once the focus has landed: activation comes before the focus-in.
+        QPointer<QWidget> shown(window);
+        QTimer::singleShot(0, this, [shown] {
+            if (shown && shown->isVisible())
+                ScreenReader::Announce(shown, ScreenReader::WindowSummary(shown));
+        });
+    }
+}
 
-bool HomeWindow::eventFilter(QObject* watched, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::Show:
-        if (isProgramWindow(watched) && m_home && watched != m_home->window())
-            m_fresh.insert(watched);
-        break;
-    case QEvent::WindowActivate:
-        if (m_fresh.remove(watched) && !watched->inherits("QMessageBox")) {
-            // Once the focus has landed: activation comes before the focus-in.
-            QPointer<QWidget> window(static_cast<QWidget*>(watched));
-            QTimer::singleShot(0, this, [window] {
-                if (window && window->isVisible())
-                    ScreenReader::Announce(window, ScreenReader::WindowSummary(window));
-            });
-        }
-        break;
-    case QEvent::Hide:
-        if (isProgramWindow(watched) && m_home && watched != m_home->window()) {
-            m_fresh.remove(watched);
-            QTimer::singleShot(0, this, [this] { returnIfAlone(); });
-        }
-        break;
-    default:
-        break;
+bool FocusGuide::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        m_fresh.insert(watched);
+    } else if (event->type() == QEvent::Hide) {
+        m_fresh.remove(watched);
+        QTimer::singleShot(0, this, [this] { returnIfAlone(); });
     }
     return false;
 }
 
-void HomeWindow::returnIfAlone() {
+void FocusGuide::returnIfAlone() {
     if (!m_home || !m_home->isVisible())
         return;
     QWidget* home = m_home->window();

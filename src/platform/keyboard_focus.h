@@ -20,13 +20,14 @@ void DrawFocusMark(QPainter& painter, const QRect& rect, const QPalette& palette
 // stops looking ready while another button has the focus: Enter presses the focused one.
 void UseClearFocusMarks();
 
-// Watches the program's windows. When the last one other than the home window closes, the
-// home widget's window is activated and the widget takes the focus. Each window, as it is
-// activated after being shown, is announced to screen readers with its focused control.
-class HomeWindow : public QObject {
+// Guides the keyboard focus through the program's windows. When the last one other than the
+// home window closes, the home widget's window is activated and the widget takes the focus.
+// Each window, as it is activated after being shown, is announced to screen readers with its
+// focused control. Only the windows that have had the focus are watched, not every event of
+// the application.
+class FocusGuide : public QObject {
 public:
-    explicit HomeWindow(QWidget* home);
-    ~HomeWindow() override;
+    explicit FocusGuide(QWidget* home);
 
     // Activates the home when no other program window is open (a window of another process
     // of the program, such as the web page viewer, has just closed).
@@ -36,7 +37,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void activated(QWidget* window);
+
     QPointer<QWidget> m_home;
+    QSet<QObject*> m_watched;
     QSet<QObject*> m_fresh; // shown, not yet activated
 };
 

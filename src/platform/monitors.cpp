@@ -14,8 +14,8 @@ QList<QRect> Areas() {
 
 void WatchChanges(QObject* receiver, const std::function<void()>& changed) {
     // Queued: a removed monitor is still being taken apart when the news of it comes.
-    const auto queued = Qt::QueuedConnection;
-    auto watch = [receiver, changed, queued](QScreen* screen) {
+    constexpr auto queued = Qt::QueuedConnection;
+    auto watch = [receiver, changed](QScreen* screen) {
         QObject::connect(screen, &QScreen::geometryChanged, receiver, changed, queued);
     };
     for (QScreen* screen : QGuiApplication::screens())

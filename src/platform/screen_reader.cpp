@@ -10,14 +10,14 @@
 
 namespace {
 
-constexpr const char* NoticeName = "qt_lumivista_notice";
+constexpr const char* NoticeName = "lumivista_notice";
 
 // The spoken notice of a window: an object with the notification role whose appearance
 // readers speak (AT-SPI: a "showing" state change of a notification). It has no widget, so
 // nothing is drawn and the focus stays where it is.
-class NoticeFace : public QAccessibleObject {
+class AccessibleNotice : public QAccessibleObject {
 public:
-    explicit NoticeFace(QObject* notice) : QAccessibleObject(notice) {}
+    explicit AccessibleNotice(QObject* notice) : QAccessibleObject(notice) {}
     QAccessibleInterface* parent() const override {
         return QAccessible::queryAccessibleInterface(object()->parent());
     }
@@ -51,9 +51,9 @@ QString withoutAmpersands(QString text) {
 
 // A menu item, with a checkable one as a check box: Qt presents it as a plain menu item whose
 // mark readers announce only when set.
-class MenuItemFace : public QAccessibleObject, public QAccessibleActionInterface {
+class AccessibleMenuItem : public QAccessibleObject, public QAccessibleActionInterface {
 public:
-    MenuItemFace(QAction* action, QMenu* menu) : QAccessibleObject(action), m_menu(menu) {}
+    AccessibleMenuItem(QAction* action, QMenu* menu) : QAccessibleObject(action), m_menu(menu) {}
     QAction* action() const { return static_cast<QAction*>(object()); }
 
     QAccessibleInterface* parent() const override {
@@ -127,9 +127,9 @@ private:
 // A menu whose items are the faces above. Qt's own menu finds the index of a child by the
 // menu item role alone, so a check box item would stand at index -1 and readers would drop it
 // as a dead object.
-class MenuFace : public QAccessibleWidget {
+class AccessibleMenu : public QAccessibleWidget {
 public:
-    explicit MenuFace(QMenu* menu) : QAccessibleWidget(menu, QAccessible::PopupMenu) {}
+    explicit AccessibleMenu(QMenu* menu) : QAccessibleWidget(menu, QAccessible::PopupMenu) {}
     QMenu* menu() const { return static_cast<QMenu*>(widget()); }
 
     int childCount() const override { return int(menu()->actions().size()); }
@@ -149,11 +149,12 @@ public:
 };
 
 // The line edit's text as readers need it; see ReadableLineEdit.
-class LineEditFace : public QAccessibleWidget,
-                     public QAccessibleTextInterface,
-                     public QAccessibleEditableTextInterface {
+class AccessibleLineEdit : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface {
 public:
-    explicit LineEditFace(QLineEdit* edit) : QAccessibleWidget(edit, QAccessible::EditableText) {}
+    explicit AccessibleLineEdit(QLineEdit* edit)
+        : QAccessibleWidget(edit, QAccessible::EditableText) {}
     QLineEdit* edit() const { return static_cast<QLineEdit*>(object()); }
 
     QString text(QAccessible::Text t) const override {
@@ -254,15 +255,15 @@ private:
 
 QAccessibleInterface* factory(const QString& className, QObject* object) {
     if (className == QLatin1String("ReadableLineEdit"))
-        return new LineEditFace(static_cast<QLineEdit*>(object));
+        return new AccessibleLineEdit(static_cast<QLineEdit*>(object));
     if (auto* menu = qobject_cast<QMenu*>(object))
-        return new MenuFace(menu);
+        return new AccessibleMenu(menu);
     auto* action = qobject_cast<QAction*>(object);
     if (!action)
         return nullptr;
     for (QObject* shownIn : action->associatedObjects())
         if (auto* menu = qobject_cast<QMenu*>(shownIn))
-            return new MenuItemFace(action, menu);
+            return new AccessibleMenuItem(action, menu);
     return nullptr;
 }
 
@@ -286,7 +287,7 @@ void Announce(QWidget* from, const QString& text) {
     } else {
         notice = new QObject(from);
         notice->setObjectName(QLatin1String(NoticeName));
-        face = new NoticeFace(notice);
+        face = new AccessibleNotice(notice);
         QAccessible::registerAccessibleInterface(face);
     }
     face->setText(QAccessible::Name, text);

@@ -275,7 +275,7 @@ ExerciseRecord Form2::ComposeRecord(std::int16_t Num) {
 
 bool Form2::validateRows() {
     ensureControls();
-    auto refuse = [this](ConfigTextBox* box, const QString& what) {
+    auto refuse = [](ConfigTextBox* box, const QString& what) {
         MsgBox(what + QStringLiteral(" cannot be saved: \"") + box->text().trimmed() +
                    QStringLiteral("\" is not a whole number from -32768 to 32767."),
                MsgStyle::Exclamation);

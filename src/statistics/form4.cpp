@@ -43,7 +43,6 @@ constexpr int TodayLeft = 2850;
 constexpr int InAllLeft = 4560;
 constexpr int ActivityMinWidth = 855;
 constexpr int ActivityMaxWidth = 1335;
-constexpr int IndicateWidth = 1695;
 constexpr int ClientWidth = 5265;
 // The rows step 408 twips from 1560, so the ninth one spans 4824..5079: the window is tall
 // enough to show it with the same margin as at the top, instead of the 4830 that cut it off.

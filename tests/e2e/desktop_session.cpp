@@ -20,14 +20,21 @@ QRect rectOf(const QJsonValue& value) {
                  rect.value(QLatin1String("height")).toInt());
 }
 
-void stop(QProcess* process) {
+// A window manager runs as the leader of a process group of its own, and ends with every
+// helper it started (KWin's session bus, sway's XWayland), whichever ends first.
+void stop(QProcess* process, bool withItsGroup = false) {
     if (!process || process->state() == QProcess::NotRunning)
         return;
+    const pid_t group = pid_t(process->processId());
     process->terminate();
+    if (withItsGroup)
+        ::kill(-group, SIGTERM);
     if (!process->waitForFinished(3000)) {
         process->kill();
         process->waitForFinished(3000);
     }
+    if (withItsGroup)
+        ::kill(-group, SIGKILL);
 }
 } // namespace
 
@@ -60,7 +67,7 @@ DesktopSession::DesktopSession()
     // Another X server starting or ending at the same moment can take the display from under
     // us; a fresh server then gets another number. A loaded machine gets a pause to breathe.
     for (int attempt = 0; attempt < 4 && !m_ready; ++attempt) {
-        stop(m_wm.get());
+        stop(m_wm.get(), true);
         stop(m_xvfb.get());
         if (attempt > 0)
             QThread::msleep(500 * attempt);
@@ -76,6 +83,7 @@ bool DesktopSession::serverAnswers() const {
 
 bool DesktopSession::startWindowManager() {
     m_wm = std::make_unique<QProcess>();
+    m_wm->setChildProcessModifier([] { ::setsid(); });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
     // A fresh home: no user configuration of the window manager, its defaults only.
@@ -222,7 +230,7 @@ bool DesktopSession::startDesktop() {
                       .arg(m_windowManager, m_display,
                            serverAnswers() ? QStringLiteral("running") : QStringLiteral("gone")) +
                   QString::fromLocal8Bit(m_wm->readAll());
-        stop(m_wm.get());
+        stop(m_wm.get(), true);
         if (!serverAnswers())
             return false;
     }
@@ -235,7 +243,7 @@ DesktopSession::~DesktopSession() {
     // Nothing of the program may outlive the test, whatever it left running.
     for (const QString& pid : programProcesses())
         ::kill(pid.toInt(), SIGKILL);
-    stop(m_wm.get());
+    stop(m_wm.get(), true);
     stop(m_xvfb.get());
 }
 

@@ -41,7 +41,7 @@ QString nameOf(QObject* object) {
 // What the window last gave screen readers to speak (Qt sends no events without a platform
 // reader, so the notice itself is read).
 QString spokenBy(QObject* window) {
-    QObject* notice = window->findChild<QObject*>("qt_lumivista_notice");
+    QObject* notice = window->findChild<QObject*>("lumivista_notice");
     QAccessibleInterface* face = notice ? QAccessible::queryAccessibleInterface(notice) : nullptr;
     if (!face || face->role() != QAccessible::Notification || face->parent()->object() != window)
         return QString();
