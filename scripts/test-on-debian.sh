@@ -39,13 +39,7 @@ if [ -n "$root" ]; then
 else
   root=$(mktemp -d "/var/tmp/lumivista-$release.XXXXXX")
 fi
-cleanup() {
-  # Whatever the run left behind inside ends before its files go.
-  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-    [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$root" ] && kill -9 "$pid" 2>/dev/null
-  done
-  [ -n "${LUMI_DEBIAN_ROOT:-}" ] || rm -rf --one-file-system "$root"
-}
+cleanup() { [ -n "${LUMI_DEBIAN_ROOT:-}" ] || rm -rf --one-file-system "$root"; }
 trap cleanup EXIT
 [ -e "$root/etc/debian_version" ] || tar -xf "$tarball" -C "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
@@ -66,7 +60,18 @@ unshare --mount --propagation private --fork -- bash -euo pipefail -c '
   mount --rbind /dev "$root/dev"
   mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
   mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
-  exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
+  # Whatever the run leaves behind ends with it: every process of this mount namespace.
+  ends_with_us() {
+    local own pid
+    own=$(readlink /proc/$$/ns/mnt)
+    for pid in $(ls /proc | grep -E "^[0-9]+$"); do
+      [ "$pid" != $$ ] && [ "$(readlink "/proc/$pid/ns/mnt" 2>/dev/null)" = "$own" ] &&
+        kill -9 "$pid" 2>/dev/null
+    done
+    return 0
+  }
+  trap ends_with_us EXIT
+  chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     FUZZ_SECONDS="${FUZZ_SECONDS:-30}" bash -c "cd \"$project\" && exec \"\$@\"" bash "$@"
 ' bash "$root" "$project" "$@" || status=$?
