@@ -371,8 +371,9 @@ bool replaceWholeFile(const QString& target, int targetFd, const struct stat& ol
 
 // The records go to their places in the file in one write, from the first to the end of the
 // last (the bytes between as they are), then the file is synced. It keeps the file itself: its
-// links, owner and attributes, and it costs the same for any size. A crash of the program
-// cannot cut one write short, but a power loss during it may leave part of it on the disk.
+// links, owner and attributes, and it costs the same for any size. The kernel takes a write of
+// these few hundred bytes whole, so a crash of the program leaves the old or the new records;
+// a power loss during it may leave part of it on the disk.
 void writeRecordsInPlace(int fd, const std::vector<std::pair<int, ExerciseRecord>>& records) {
     qint64 first = std::numeric_limits<qint64>::max();
     qint64 end = 0;
