@@ -36,7 +36,8 @@ int main(int argc, char* argv[]) {
     const QString folder = QCoreApplication::applicationDirPath();
     FloatingWindowEnvironment environment(timers);
     environment.applicationFolder = folder;
-    environment.lockPaths = SingleInstanceLock::defaultPaths(folder);
+    environment.lockPaths =
+        SingleInstanceLock::defaultPaths(folder, SingleInstanceLock::passwordDatabaseHome());
     environment.lockExtraPaths = SingleInstanceLock::defaultExtraPaths(folder);
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;

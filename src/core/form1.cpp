@@ -287,8 +287,9 @@ bool Form1::Form_Load() {
         SetHeight(m_image2Height); // 10
         m_contentWidth = Int16::FromDouble(m_image2Width);
         SetWidth(m_contentWidth);
-        // Saves interrupted by a crash may have left a temporary file; none can be under way
-        // now that this process holds the instance lock.
+        // Saves interrupted by a crash may have left a temporary file. The instance lock keeps
+        // no other save away (another user's copy of a shared installation saves the same
+        // file), but a save under way holds its own flock on LOGO2.DAT and its file is kept.
         if (m_env.removeLeftoverFiles)
             m_env.removeLeftoverFiles();
         if (m_env.loadSettings) // 11

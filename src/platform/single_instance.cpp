@@ -1,5 +1,7 @@
 #include "single_instance.h"
 
+#include "platform/file_lock.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,45 +79,42 @@ SingleInstanceLock::Attempt SingleInstanceLock::tryLock(const QString& path) {
     if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || !isPrivate(info))
         return Attempt::Untrusted;
     const QByteArray native = QFile::encodeName(path);
-    // A holder that ends removes its file; one who waited for its lock then retries on the new.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return Attempt::Untrusted;
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isPrivate(info)) {
-            ::close(fd);
-            return Attempt::Untrusted;
-        }
+    struct stat named = {};
+    if (::lstat(native.constData(), &named) == 0) {
         for (int held : m_fds) {
-            struct stat mine {};
-            if (::fstat(held, &mine) == 0 && sameFile(mine, info)) {
-                ::close(fd); // one place under two names: held already
-                return Attempt::Taken;
-            }
+            struct stat mine = {};
+            if (::fstat(held, &mine) == 0 && sameFile(mine, named))
+                return Attempt::Taken; // one place under two names: held already
         }
-        int rc;
-        do {
-            rc = ::flock(fd, LOCK_EX | LOCK_NB);
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            const bool busy = errno == EWOULDBLOCK;
-            ::close(fd);
-            return busy ? Attempt::Busy : Attempt::Untrusted;
-        }
-        struct stat named {};
-        if (::lstat(native.constData(), &named) != 0 || !sameFile(named, info)) {
-            ::close(fd);
-            continue;
-        }
-        // The PID is only a note for people looking at the file; the flock is the lock.
-        const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-        if (::ftruncate(fd, 0) == 0)
-            (void)!::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
-        m_fds.push_back(fd);
-        m_heldPaths.append(path);
-        return Attempt::Taken;
     }
-    return Attempt::Untrusted;
+    // A holder that ends removes its file; one who waited for its lock then retries on the new.
+    // Whatever another user prepared is refused before it is locked, so it cannot block us.
+    const LockedFile lock = LockFileAtPath(
+        path,
+        [&native] {
+            const int fd =
+                ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            struct stat info = {};
+            if (fd >= 0 &&
+                (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isPrivate(info))) {
+                ::close(fd);
+                errno = EPERM;
+                return -1;
+            }
+            return fd;
+        },
+        0, false);
+    if (lock.result == LockedFile::Result::Busy)
+        return Attempt::Busy;
+    if (lock.result != LockedFile::Result::Locked)
+        return Attempt::Untrusted;
+    // The PID is only a note for people looking at the file; the flock is the lock.
+    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+    if (::ftruncate(lock.fd, 0) == 0)
+        (void)!::pwrite(lock.fd, pid.constData(), size_t(pid.size()), 0);
+    m_fds.push_back(lock.fd);
+    m_heldPaths.append(path);
+    return Attempt::Taken;
 }
 
 void SingleInstanceLock::release() {
@@ -135,17 +133,20 @@ void SingleInstanceLock::release() {
 
 SingleInstanceLock::~SingleInstanceLock() { release(); }
 
-QStringList SingleInstanceLock::defaultPaths(const QString& applicationFolder) {
+QString SingleInstanceLock::passwordDatabaseHome() {
+    const passwd* user = ::getpwuid(::geteuid());
+    return user && user->pw_dir ? QFile::decodeName(user->pw_dir) : QString();
+}
+
+QStringList SingleInstanceLock::defaultPaths(const QString& applicationFolder,
+                                             const QString& home) {
     const QString uid = QString::number(::geteuid());
     const QString key = installationKey(applicationFolder);
     const QString name = QStringLiteral("lumivista-") + key + QStringLiteral(".lock");
     QStringList paths;
-    // The home the password database names: $HOME may differ from one environment to another.
-    // Neither it nor the session's runtime folder is ever made here.
-    if (const passwd* user = ::getpwuid(::geteuid());
-        user && user->pw_dir && isFolder(user->pw_dir))
-        paths << QFile::decodeName(user->pw_dir) + QStringLiteral("/.local/state/lumivista/") +
-                     name;
+    // Neither the home nor the session's runtime folder is ever made here.
+    if (!home.isEmpty() && isFolder(QFile::encodeName(home)))
+        paths << home + QStringLiteral("/.local/state/lumivista/") + name;
     const QString runtime = QStringLiteral("/run/user/") + uid;
     if (isFolder(QFile::encodeName(runtime)))
         paths << runtime + QLatin1Char('/') + name;

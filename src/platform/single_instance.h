@@ -35,11 +35,14 @@ public:
     // The lock files this process holds.
     QStringList heldPaths() const { return m_heldPaths; }
 
-    // A folder in the home that the password database names (not $HOME), then /run/user/UID,
+    // A folder in `home` (the program gives passwordDatabaseHome()), then /run/user/UID,
     // /tmp/lumivista-UID and a hidden file in the application folder. The file's name tells the
     // machine and the application folder apart: copies of other installations, or on other
     // machines sharing the home, are not this one.
-    static QStringList defaultPaths(const QString& applicationFolder);
+    static QStringList defaultPaths(const QString& applicationFolder, const QString& home);
+    // The home the password database names: unlike $HOME, the same in every environment of the
+    // user. Empty when there is none.
+    static QString passwordDatabaseHome();
     // $XDG_RUNTIME_DIR's lock, when it is set.
     static QStringList defaultExtraPaths(const QString& applicationFolder);
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr int Caught[] = {SIGTERM, SIGHUP, SIGINT};
+constexpr int Caught[TerminationSignals::SignalCount] = {SIGTERM, SIGHUP, SIGINT};
 volatile sig_atomic_t g_writeEnd = -1;
 
 void noteSignal(int) {
@@ -23,27 +23,32 @@ TerminationSignals::TerminationSignals() {
     if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action
     g_writeEnd = m_pipe[1];
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = &noteSignal;
     sigemptyset(&action.sa_mask);
     // Calls the signal interrupts go on: a save must not fail on EINTR.
     action.sa_flags = SA_RESTART;
-    for (int signal : Caught) {
-        struct sigaction before {};
-        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-            ::sigaction(signal, &action, nullptr);
+    for (int k = 0; k < SignalCount; ++k) {
+        m_caught[k] = ::sigaction(Caught[k], nullptr, &m_previous[k]) == 0 &&
+                      m_previous[k].sa_handler != SIG_IGN &&
+                      ::sigaction(Caught[k], &action, nullptr) == 0;
     }
 }
 
 TerminationSignals::~TerminationSignals() {
     if (m_pipe[1] < 0)
         return;
-    for (int signal : Caught) {
-        struct sigaction now {};
-        if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == &noteSignal)
-            ::signal(signal, SIG_DFL);
+    for (int k = 0; k < SignalCount; ++k) {
+        struct sigaction now = {};
+        if (m_caught[k] && ::sigaction(Caught[k], nullptr, &now) == 0 &&
+            now.sa_handler == &noteSignal)
+            ::sigaction(Caught[k], &m_previous[k], nullptr);
+        m_caught[k] = false;
     }
     g_writeEnd = -1;
+    // The notifier watches the read end: it goes before the descriptor it names is closed.
+    delete m_notifier;
+    m_notifier = nullptr;
     ::close(m_pipe[0]);
     ::close(m_pipe[1]);
 }

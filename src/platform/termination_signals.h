@@ -4,6 +4,7 @@
 // pipe, so a save running on the GUI thread is finished first, never cut off halfway.
 
 #include <QObject>
+#include <csignal>
 #include <functional>
 
 class QSocketNotifier;
@@ -13,7 +14,7 @@ public:
     // From now on the signals are caught (unless ignored, as under nohup); one that comes
     // waits for onSignal().
     TerminationSignals();
-    // The signals we caught end the process again by default.
+    // The signals we caught do again what they did before (by default, end the process).
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
@@ -21,7 +22,12 @@ public:
     // `end` runs in the event loop for the signals that came and that come.
     void onSignal(std::function<void()> end);
 
+    static constexpr int SignalCount = 3;
+
 private:
+    // What each signal did before, and whether we caught it.
+    struct sigaction m_previous[SignalCount] = {};
+    bool m_caught[SignalCount] = {};
     int m_pipe[2] = {-1, -1};
     QSocketNotifier* m_notifier = nullptr;
     std::function<void()> m_end;

@@ -2,19 +2,20 @@
 
 #include "core/module1.h"
 #include "platform/failure.h"
+#include "platform/file_lock.h"
 #include "settings/module1_settings.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <limits>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -97,6 +98,7 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
     void closeChecked() {
         const int fd = m_fd;
         m_fd = -1;
@@ -121,7 +123,7 @@ int openFile(const QString& path, int flags, mode_t mode = 0) {
 // Opens the file only when it is a regular one, looked at before the open (opening a device
 // can act on it) and after it. O_NONBLOCK keeps even a file swapped in between from making the
 // open wait. Returns an invalid descriptor with errno set when the open itself fails.
-Descriptor openRegular(const QString& path, int flags, struct stat* info = nullptr) {
+Descriptor openRegular(const QString& path, int flags) {
     struct stat before {};
     if (::stat(native(path).constData(), &before) != 0) {
         if (errno != ENOENT)
@@ -137,8 +139,6 @@ Descriptor openRegular(const QString& path, int flags, struct stat* info = nullp
         throwErrno();
     if (!S_ISREG(opened.st_mode))
         throwNotRegular(opened.st_mode);
-    if (info)
-        *info = opened;
     return fd;
 }
 
@@ -236,52 +236,93 @@ int removeTemporaryFiles(const QString& target) {
     return removed;
 }
 
-// The save lock: an flock on the file that is at `target` right now, opened with `flags`. A
-// save replaces the file by another one, so a lock taken on a file that has meanwhile been
-// replaced is let go and taken on its successor. Waits up to `waitMs` for another save.
+// The save lock: an flock on the file that is at `target` now, opened with `flags`; `info` is
+// that file, looked at under the lock. Waits up to `waitMs` for another save.
 Descriptor lockFile(const QString& target, int flags, int waitMs, struct stat* info) {
-    const QDeadlineTimer deadline(waitMs);
+    const LockedFile lock = LockFileAtPath(
+        target, [&] { return openRegular(target, flags).release(); }, waitMs, true);
+    switch (lock.result) {
+    case LockedFile::Result::Locked:
+        *info = lock.info;
+        return Descriptor(lock.fd);
+    case LockedFile::Result::Busy:
+        throw Failure(FailureCode::PermissionDenied,
+                      QLatin1String(FileName) + QStringLiteral(": Another program is saving it"),
+                      EWOULDBLOCK);
+    case LockedFile::Result::Replaced:
+    case LockedFile::Result::Failed:
+        break;
+    }
+    throw fileFailure(lock.error);
+}
+
+// The whole answer of a call that is asked its size first (listxattr, getxattr), which may change
+// before the second call. False, with errno set, when the call fails.
+template <typename Call> bool readSized(Call call, QByteArray* answer) {
     for (;;) {
-        Descriptor fd = openRegular(target, flags, info);
-        if (!fd.valid())
-            throwErrno();
-        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EWOULDBLOCK)
-                throwErrno();
-            if (deadline.hasExpired())
-                throw Failure(FailureCode::PermissionDenied,
-                              QLatin1String(FileName) +
-                                  QStringLiteral(": Another program is saving it"),
-                              EWOULDBLOCK);
-            ::usleep(2000);
+        const ssize_t size = call(nullptr, 0);
+        if (size < 0)
+            return false;
+        answer->resize(size);
+        if (size == 0)
+            return true;
+        const ssize_t got = call(answer->data(), size_t(size));
+        if (got >= 0) {
+            answer->truncate(got);
+            return true;
         }
-        struct stat now {};
-        if (::stat(native(target).constData(), &now) != 0 && errno != ENOENT)
-            throwErrno();
-        if (now.st_dev == info->st_dev && now.st_ino == info->st_ino)
-            return fd;
-        if (deadline.hasExpired())
-            throw fileFailure(EBUSY);
+        if (errno != ERANGE)
+            return false;
     }
 }
 
-// Whether the file carries extended attributes (ACL entries among them), which a new file
-// would not have.
-bool hasExtendedAttributes(int fd) {
-    const ssize_t size = ::flistxattr(fd, nullptr, 0);
-    if (size < 0 && errno != ENOTSUP)
-        throwErrno();
-    return size > 0;
+constexpr const char* AccessAcl = "system.posix_acl_access";
+
+// Carries the extended attributes of the file `from` onto its successor `to`: the user's own
+// (a browser's origin of a download, say) and the ACL, copied as they are. A security label
+// (security.*) is not carried: the new file has the one the folder's policy gives any new file.
+// Returns false when an attribute cannot be carried: one of another kind, whose meaning a copy
+// may not keep, or one the file system refuses on the new file.
+bool carryAttributes(int from, int to) {
+    QByteArray names;
+    if (!readSized([from](char* list, size_t size) { return ::flistxattr(from, list, size); },
+                   &names)) {
+        if (errno != ENOTSUP)
+            throwErrno();
+        names.clear();
+    }
+    bool hasAcl = false;
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty() || name.startsWith("security."))
+            continue;
+        if (!name.startsWith("user.") && name != AccessAcl)
+            return false;
+        hasAcl = hasAcl || name == AccessAcl;
+        QByteArray value;
+        const auto get = [from, &name](char* bytes, size_t size) {
+            return ::fgetxattr(from, name.constData(), bytes, size);
+        };
+        if (!readSized(get, &value)) {
+            if (errno == ENODATA)
+                continue; // removed meanwhile
+            throwErrno();
+        }
+        if (::fsetxattr(to, name.constData(), value.constData(), size_t(value.size()), 0) != 0) {
+            if (errno == EIO)
+                throwErrno();
+            return false;
+        }
+    }
+    // A default ACL of the folder gives a new file an ACL the old one did not have.
+    return hasAcl || ::fremovexattr(to, AccessAcl) == 0 || errno == ENODATA || errno == ENOTSUP;
 }
 
 // Puts the new contents in place by a temporary file of our own beside the target, written,
 // synced and closed with every step checked, then renamed over it: either the whole new file
 // is there or the old one is untouched. Called under the save lock, so no other save's file
 // can take our temporary file's place. Returns false, having changed nothing, when a new file
-// cannot be what the old one was: the folder forbids new files, or its owner or group would
-// differ.
+// cannot be what the old one was: the folder forbids new files, its owner or group would
+// differ, or its extended attributes cannot be carried.
 bool replaceWholeFile(const QString& target, int targetFd, const struct stat& old,
                       const std::vector<std::pair<int, ExerciseRecord>>& records) {
     QByteArray bytes = readAt(targetFd, 0, old.st_size);
@@ -302,11 +343,13 @@ bool replaceWholeFile(const QString& target, int targetFd, const struct stat& ol
         struct stat made {};
         if (::fstat(fd.get(), &made) != 0)
             throwErrno();
-        if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
+        if (made.st_uid != old.st_uid || made.st_gid != old.st_gid ||
+            !carryAttributes(targetFd, fd.get())) {
             ::unlink(native(temporary).constData());
             return false;
         }
-        // The new file keeps the permissions of the one it replaces.
+        // The new file keeps the permissions of the one it replaces (an ACL's among them: its
+        // mask is the group's permission).
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             throwErrno();
         writeAt(fd.get(), bytes, 0);
@@ -326,11 +369,27 @@ bool replaceWholeFile(const QString& target, int targetFd, const struct stat& ol
     return true;
 }
 
-// Each record goes to its place in the file, then the file is synced. Not atomic, but it keeps
-// the file itself: its links, owner and attributes, and it costs the same for any size.
+// The records go to their places in the file in one write, from the first to the end of the
+// last (the bytes between as they are), then the file is synced. It keeps the file itself: its
+// links, owner and attributes, and it costs the same for any size. The kernel takes a write of
+// these few hundred bytes whole, so a crash of the program leaves the old or the new records;
+// a power loss during it may leave part of it on the disk.
 void writeRecordsInPlace(int fd, const std::vector<std::pair<int, ExerciseRecord>>& records) {
+    qint64 first = std::numeric_limits<qint64>::max();
+    qint64 end = 0;
+    for (const auto& entry : records) {
+        const qint64 offset = qint64(entry.first - 1) * ExerciseRecord::Size;
+        first = std::min(first, offset);
+        end = std::max(end, offset + ExerciseRecord::Size);
+    }
+    if (end == 0)
+        return;
+    QByteArray span = readAt(fd, first, end - first);
+    span.append(QByteArray(end - first - span.size(), '\0'));
     for (const auto& [recordNumber, record] : records)
-        writeAt(fd, record.toBytes(), qint64(recordNumber - 1) * ExerciseRecord::Size);
+        span.replace(qint64(recordNumber - 1) * ExerciseRecord::Size - first, ExerciseRecord::Size,
+                     record.toBytes());
+    writeAt(fd, span, first);
     syncChecked(fd);
 }
 
@@ -384,8 +443,7 @@ void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records) {
     Descriptor fd = lockFile(target, O_RDWR | O_CREAT, SaveLockWaitMs, &info);
     // Under the lock no other save is under way: what is left beside the file is left over.
     removeTemporaryFiles(target);
-    const bool replaceable = info.st_size <= LargestReplacedFile && info.st_nlink == 1 &&
-                             !hasExtendedAttributes(fd.get());
+    const bool replaceable = info.st_size <= LargestReplacedFile && info.st_nlink == 1;
     if (replaceable && replaceWholeFile(target, fd.get(), info, records))
         return; // the lock goes with the replaced file's descriptor
     writeRecordsInPlace(fd.get(), records);

@@ -309,28 +309,32 @@ private slots:
         QCOMPARE(homeUnusable.heldPaths(), (QStringList{tmp, runtime}));
 
         // The real places follow neither $HOME nor $TMPDIR nor XDG_RUNTIME_DIR, and tell
-        // installations apart but not two names of one.
+        // installations apart but not two names of one. The home is a scratch one: the user's
+        // own is not written.
         const QString app = scratch.path() + QStringLiteral("/app"), link = app + "-link";
-        QVERIFY(QDir().mkdir(app) && QFile::link(app, link));
+        const QString user = scratch.path() + QStringLiteral("/user");
+        QVERIFY(QDir().mkdir(app) && QFile::link(app, link) && QDir().mkdir(user));
         const QByteArrayList names{"HOME", "TMPDIR", "XDG_RUNTIME_DIR"};
         QByteArrayList before;
         for (const QByteArray& name : names)
             before << qgetenv(name);
-        const QStringList defaults = SingleInstanceLock::defaultPaths(app);
+        const QString account = SingleInstanceLock::passwordDatabaseHome();
+        const QStringList defaults = SingleInstanceLock::defaultPaths(app, user);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.path()));
         SingleInstanceLock withRuntime(defaults, SingleInstanceLock::defaultExtraPaths(app));
         for (const QByteArray& name : names)
             qputenv(name, "/nonexistent");
-        QCOMPARE(SingleInstanceLock::defaultPaths(app), defaults);
-        QVERIFY(SingleInstanceLock::defaultPaths(scratch.path()) != defaults);
+        QCOMPARE(SingleInstanceLock::passwordDatabaseHome(), account);
+        QCOMPARE(SingleInstanceLock::defaultPaths(app, user), defaults);
+        QVERIFY(SingleInstanceLock::defaultPaths(scratch.path(), user) != defaults);
         qunsetenv("XDG_RUNTIME_DIR");
-        QCOMPARE(SingleInstanceLock(SingleInstanceLock::defaultPaths(link)).state(),
+        QCOMPARE(SingleInstanceLock(SingleInstanceLock::defaultPaths(link, user)).state(),
                  SingleInstanceLock::State::HeldByOther);
         for (qsizetype k = 0; k < names.size(); ++k)
             before[k].isNull() ? qunsetenv(names[k]) : qputenv(names[k], before[k]);
         QCOMPARE(withRuntime.heldPaths().size(), 2);
-        QVERIFY(withRuntime.heldPaths()[0].startsWith(QFile::decodeName(
-            ::getpwuid(::geteuid())->pw_dir + QByteArray("/.local/state/lumivista/lumivista-"))));
+        QVERIFY(withRuntime.heldPaths()[0].startsWith(user + "/.local/state/lumivista/lumivista-"));
+        QCOMPARE(account, QFile::decodeName(::getpwuid(::geteuid())->pw_dir));
     }
 
     void placementFigures_data() {

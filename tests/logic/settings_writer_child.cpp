@@ -5,6 +5,9 @@
 //                                         with a save of record 5 alone (contents B), until killed
 //   settings_writer_child FOLDER whole T  saves all nine records as writer T (a letter), save
 //                                         after save, until killed (several writers at once)
+//   settings_writer_child FOLDER count T N  as writer T (a letter) reads its own record (c: 3,
+//                                         d: 4...), counts its Frequency one up and saves it,
+//                                         N times; exits with 0 (several writers at once)
 //   settings_writer_child FOLDER once     saves all nine records (contents A) once; on a
 //                                         failure prints it and exits with 1
 //   settings_writer_child FOLDER start-up removes what interrupted saves left; prints how many
@@ -48,8 +51,16 @@ int main(int argc, char* argv[]) {
             saveAllNine();
             return 0;
         }
+        const int counted = app.arguments().value(4).toInt();
         for (long long n = 0;; ++n) {
-            if (mode == QLatin1String("whole")) {
+            if (mode == QLatin1String("count")) {
+                if (n == counted)
+                    return 0;
+                const int own = app.arguments().value(3).toLatin1().at(0) - 'a' + 1;
+                SettingsFileProtocol::Read(own);
+                ++Module1::CurrentRecord.Frequency;
+                SettingsFileProtocol::Write(own);
+            } else if (mode == QLatin1String("whole")) {
                 saveAllNine(app.arguments().value(3).toLatin1().at(0), n);
             } else if (mode == QLatin1String("mixed")) {
                 if (n % 2 == 0) {
