@@ -24,7 +24,7 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 
 bool isFolder(const QByteArray& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -41,7 +41,7 @@ QString installationKey(const QString& applicationFolder) {
     QByteArray machine = QSysInfo::machineUniqueId();
     if (machine.isEmpty())
         machine = QSysInfo::machineHostName().toUtf8();
-    struct stat info {};
+    struct stat info = {};
     const QByteArray folder = QFile::encodeName(applicationFolder);
     const QByteArray where = ::stat(folder.constData(), &info) == 0
                                  ? QByteArray::number(quint64(info.st_dev)) + ':' +
@@ -75,7 +75,7 @@ SingleInstanceLock::SingleInstanceLock(const QStringList& paths, const QStringLi
 SingleInstanceLock::Attempt SingleInstanceLock::tryLock(const QString& path) {
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     makeFolders(folder); // usually there already
-    struct stat info {};
+    struct stat info = {};
     if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || !isPrivate(info))
         return Attempt::Untrusted;
     const QByteArray native = QFile::encodeName(path);
@@ -120,8 +120,8 @@ SingleInstanceLock::Attempt SingleInstanceLock::tryLock(const QString& path) {
 void SingleInstanceLock::release() {
     for (size_t k = 0; k < m_fds.size(); ++k) {
         const QByteArray native = QFile::encodeName(m_heldPaths[qsizetype(k)]);
-        struct stat named {};
-        struct stat held {};
+        struct stat named = {};
+        struct stat held = {};
         if (::lstat(native.constData(), &named) == 0 && ::fstat(m_fds[k], &held) == 0 &&
             sameFile(named, held))
             ::unlink(native.constData()); // while still locked: no one can be using it

@@ -124,7 +124,7 @@ int openFile(const QString& path, int flags, mode_t mode = 0) {
 // can act on it) and after it. O_NONBLOCK keeps even a file swapped in between from making the
 // open wait. Returns an invalid descriptor with errno set when the open itself fails.
 Descriptor openRegular(const QString& path, int flags) {
-    struct stat before {};
+    struct stat before = {};
     if (::stat(native(path).constData(), &before) != 0) {
         if (errno != ENOENT)
             throwErrno();
@@ -134,7 +134,7 @@ Descriptor openRegular(const QString& path, int flags) {
     Descriptor fd(openFile(path, flags | O_NONBLOCK | O_NOCTTY, 0666));
     if (!fd.valid())
         return fd;
-    struct stat opened {};
+    struct stat opened = {};
     if (::fstat(fd.get(), &opened) != 0)
         throwErrno();
     if (!S_ISREG(opened.st_mode))
@@ -226,7 +226,7 @@ int removeTemporaryFiles(const QString& target) {
                        QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QByteArray path = native(info.absolutePath() + QLatin1Char('/') + name);
-        struct stat file {};
+        struct stat file = {};
         if (!ours.match(name).hasMatch() || ::lstat(path.constData(), &file) != 0 ||
             !S_ISREG(file.st_mode) || file.st_uid != ::geteuid())
             continue;
@@ -340,7 +340,7 @@ bool replaceWholeFile(const QString& target, int targetFd, const struct stat& ol
         throwErrno();
     }
     try {
-        struct stat made {};
+        struct stat made = {};
         if (::fstat(fd.get(), &made) != 0)
             throwErrno();
         if (made.st_uid != old.st_uid || made.st_gid != old.st_gid ||
@@ -439,7 +439,7 @@ void WriteRecords(const std::vector<std::pair<int, ExerciseRecord>>& records) {
     for (const auto& entry : records)
         checkRecordNumber(entry.first);
     const QString target = writeTarget(currentPath());
-    struct stat info {};
+    struct stat info = {};
     Descriptor fd = lockFile(target, O_RDWR | O_CREAT, SaveLockWaitMs, &info);
     // Under the lock no other save is under way: what is left beside the file is left over.
     removeTemporaryFiles(target);
@@ -455,7 +455,7 @@ void Close() { Module1::SettingsFile = 0; }
 bool IsOpen() { return Module1::SettingsFile != 0; }
 
 qint64 Length() {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(native(currentPath()).constData(), &info) != 0) {
         if (errno == ENOENT)
             return 0;
@@ -470,7 +470,7 @@ int RemoveLeftoverTemporaryFiles() {
     const QString target = writeTarget(currentPath());
     try {
         // A save under way holds the lock: its file is not left over, and it cleans up itself.
-        struct stat info {};
+        struct stat info = {};
         Descriptor fd = lockFile(target, O_RDONLY, 0, &info);
         return removeTemporaryFiles(target);
     } catch (const Failure&) {

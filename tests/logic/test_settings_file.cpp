@@ -407,10 +407,10 @@ private slots:
         SmallFileSystem disk;
         TestAppFolder folder(disk.mounted() ? disk.path() : QString());
         folder.writeSettings(usedFile());
-        struct stat before {};
+        struct stat before = {};
         QCOMPARE(::stat(QFile::encodeName(folder.settingsPath()).constData(), &before), 0);
         P::WriteRecords({{2, WriterContents::recordB(2)}});
-        struct stat after {};
+        struct stat after = {};
         QCOMPARE(::stat(QFile::encodeName(folder.settingsPath()).constData(), &after), 0);
         QVERIFY(before.st_ino != after.st_ino);
         QByteArray expected = usedFile();
@@ -498,12 +498,12 @@ private slots:
         }
         // What a save must keep: the name's own kind, then the file's behind any link.
         const auto status = [p](struct stat& file) {
-            struct stat name {};
+            struct stat name = {};
             const bool found = ::stat(p, &file) == 0 && ::lstat(p, &name) == 0;
             return std::tuple(found, name.st_mode, file.st_mode, file.st_uid, file.st_gid,
                               file.st_nlink, file.st_size);
         };
-        struct stat before {};
+        struct stat before = {};
         const auto kept = status(before);
         QVERIFY(std::get<0>(kept));
 
@@ -520,7 +520,7 @@ private slots:
                      qPrintable(failure.description()));
         }
 
-        struct stat after {};
+        struct stat after = {};
         QCOMPARE(status(after), kept);
         QCOMPARE(after.st_ino == before.st_ino, inPlace);
         QVERIFY(after.st_blocks < 1024); // a sparse file stays sparse
