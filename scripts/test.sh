@@ -19,7 +19,17 @@ find src tests tools assets \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -p
 echo "== build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMI_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
+# Every test ends every process it starts: what the suite leaves running fails it.
+spawned='^(Xvfb|Xwayland|openbox|icewm|i3|kwin_x11|sway|dbus-daemon|dbus-run-sessio|lumivista.*|QtWebEngineProc|xdotool)$'
+running() { ps -e -o pid=,comm= | awk -v names="$spawned" '$2 ~ names { print $1, $2 }' | sort; }
+before=$(running)
 (cd build && ctest --output-on-failure --timeout 600 -LE crash)
+sleep 2
+left=$(comm -13 <(echo "$before") <(running))
+if [ -n "$left" ]; then
+  echo "The tests left these processes running:"; echo "$left"
+  exit 1
+fi
 
 if [ "$stages" = suite ]; then
   echo "All tests passed (sanitizers and fuzzing left out)."
