@@ -1,0 +1,253 @@
+// sway's IPC client against a fake sway on a socket of the test's own: whatever the peer does,
+// the event loop keeps running, the process lives and each request ends by its deadline.
+#include "platform/sway_client.h"
+#include "platform/sway_placement.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QWidget>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+enum Manner { Answers, Silent, HangsUp, Trickles, Oversized };
+
+QByteArray message(quint32 type, const QByteArray& payload, quint32 length) {
+    const quint32 header[] = {length, type};
+    return "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), sizeof header) + payload;
+}
+
+// One output, one workspace, the window floating there.
+QByteArray treeWith(const QJsonObject& window) {
+    const QJsonObject workspace{{"type", "workspace"}, {"floating_nodes", QJsonArray{window}}};
+    const QJsonObject output{{"type", "output"}, {"nodes", QJsonArray{workspace}}};
+    return QJsonDocument(QJsonObject{{"type", "root"}, {"nodes", QJsonArray{output}}}).toJson();
+}
+
+QJsonObject rect(int x, int y, int width, int height) {
+    return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
+}
+
+QJsonObject swayWindow(qint64 id, const char* border, int title) {
+    return {{"window", id},
+            {"border", border},
+            {"rect", rect(100, 200, 404, 302)},
+            {"window_rect", rect(2, 0, 400, 300)},
+            {"deco_rect", rect(0, 0, 404, title)}};
+}
+
+class FakeSway : public QObject {
+public:
+    explicit FakeSway(Manner manner) : m_manner(manner) {
+        m_server.listen(m_folder.filePath(QStringLiteral("sway.sock")));
+        connect(&m_server, &QLocalServer::newConnection, this, &FakeSway::accept);
+        m_trickle.setInterval(20);
+        connect(&m_trickle, &QTimer::timeout, this, [this] {
+            if (m_client && !m_pending.isEmpty()) {
+                m_client->write(m_pending.left(1));
+                m_pending.remove(0, 1);
+            }
+        });
+    }
+    QString path() const { return m_server.fullServerName(); }
+
+    Manner m_manner;
+    std::function<QByteArray()> m_tree = [] { return treeWith({}); };
+    QStringList m_commands;
+    int m_connections = 0;
+
+private:
+    void accept() {
+        while (QLocalSocket* client = m_server.nextPendingConnection()) {
+            ++m_connections;
+            if (m_manner == HangsUp) {
+                client->abort(); // whatever was written stays unread
+                client->deleteLater();
+                continue;
+            }
+            connect(client, &QLocalSocket::readyRead, this, [this, client] { read(client); });
+        }
+    }
+
+    void read(QLocalSocket* client) {
+        QByteArray& buffer = m_buffers[client];
+        buffer += client->readAll();
+        quint32 length = 0;
+        quint32 type = 0;
+        while (buffer.size() >= 14 && (std::memcpy(&length, buffer.constData() + 6, 4),
+                                       buffer.size() >= 14 + qsizetype(length))) {
+            std::memcpy(&type, buffer.constData() + 10, 4);
+            const QByteArray payload = buffer.mid(14, length);
+            buffer.remove(0, 14 + length);
+            QByteArray answer = "{\"success\": true}";
+            if (type == quint32(SwayClient::Message::GetTree))
+                answer = m_tree();
+            else if (type == quint32(SwayClient::Message::RunCommand))
+                m_commands << QString::fromUtf8(payload);
+            if (m_manner == Answers)
+                client->write(message(type, answer, quint32(answer.size())));
+            else if (m_manner == Oversized)
+                client->write(message(type, {}, quint32(SwayClient::LargestAnswer + 1)));
+            else if (m_manner == Trickles) {
+                m_client = client;
+                m_pending += message(type, answer, quint32(answer.size()));
+                m_trickle.start();
+            }
+        }
+    }
+
+    QTemporaryDir m_folder;
+    QLocalServer m_server;
+    QHash<QLocalSocket*, QByteArray> m_buffers;
+    QPointer<QLocalSocket> m_client;
+    QByteArray m_pending;
+    QTimer m_trickle;
+};
+
+// The event loop's longest pause while it runs.
+class Heartbeat {
+public:
+    Heartbeat() {
+        m_since.start();
+        m_beat.setInterval(10);
+        QObject::connect(&m_beat, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        m_beat.start();
+    }
+    qint64 longestPause() const { return m_longest; }
+
+private:
+    QTimer m_beat;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
+} // namespace
+
+class TestSwayClient : public QObject {
+    Q_OBJECT
+private slots:
+    void everyRequestEndsByItsDeadline_data() {
+        QTest::addColumn<int>("manner");
+        QTest::addColumn<int>("payloadBytes");
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<int>("endsWithinMs");
+        const int deadline = 400;
+        QTest::newRow("answers") << int(Answers) << 0 << true << deadline;
+        QTest::newRow("never answers") << int(Silent) << 0 << false << deadline + 200;
+        QTest::newRow("trickles past the deadline")
+            << int(Trickles) << 0 << false << deadline + 200;
+        QTest::newRow("hangs up") << int(HangsUp) << 0 << false << deadline;
+        // More than the socket takes at once: the rest is written after the hang-up.
+        QTest::newRow("hangs up under a long request")
+            << int(HangsUp) << (4 << 20) << false << deadline;
+        QTest::newRow("announces more than the bound") << int(Oversized) << 0 << false << deadline;
+        QTest::newRow("no sway there") << -1 << 0 << false << deadline;
+    }
+    void everyRequestEndsByItsDeadline() {
+        QFETCH(int, manner);
+        QFETCH(int, payloadBytes);
+        QFETCH(bool, answered);
+        QFETCH(int, endsWithinMs);
+        FakeSway sway(Manner(std::max(manner, 0)));
+        QtTimerFactory timers;
+        SwayClient client(manner < 0 ? sway.path() + QStringLiteral(".gone") : sway.path(), timers,
+                          400);
+        Heartbeat heartbeat;
+        QElapsedTimer took;
+        took.start();
+        std::optional<std::optional<QByteArray>> answer;
+        client.ask(SwayClient::Message::GetTree, QByteArray(payloadBytes, ' '),
+                   [&](const std::optional<QByteArray>& payload) { answer = payload; });
+        QVERIFY(!answer); // never from within the request
+        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 5000);
+        QVERIFY2(took.elapsed() <= endsWithinMs, qPrintable(QString::number(took.elapsed())));
+        QCOMPARE(answer->has_value(), answered);
+        if (answered)
+            QCOMPARE(**answer, treeWith({}));
+        QVERIFY2(heartbeat.longestPause() < 100,
+                 qPrintable(QString::number(heartbeat.longestPause())));
+    }
+
+    // A reset connection is left alone for a while, then made afresh.
+    void aResetConnectionIsMadeAgainLater() {
+        FakeSway sway(Silent);
+        QtTimerFactory timers;
+        SwayClient client(sway.path(), timers, 100, 300);
+        int failed = 0;
+        int answered = 0;
+        const auto count = [&](const std::optional<QByteArray>& payload) {
+            ++(payload ? answered : failed);
+        };
+        client.ask(SwayClient::Message::GetTree, {}, count);
+        QTRY_COMPARE(failed, 1);
+        sway.m_manner = Answers;
+        client.ask(SwayClient::Message::GetTree, {}, count);
+        QTRY_COMPARE(failed, 2);
+        QCOMPARE(sway.m_connections, 1);
+        QTest::qWait(300);
+        client.ask(SwayClient::Message::GetTree, {}, count);
+        QTRY_COMPARE(answered, 1);
+        QCOMPARE(sway.m_connections, 2);
+    }
+
+    void framesFromSwaysTree_data() {
+        QTest::addColumn<QJsonObject>("window");
+        QTest::addColumn<QRect>("client");
+        QTest::addColumn<QMargins>("frame");
+        QTest::addColumn<bool>("settled");
+        const QRect client(102, 200, 400, 300);
+        QTest::newRow("title bar and borders")
+            << swayWindow(7, "normal", 25) << client << QMargins(2, 25, 2, 2) << true;
+        QTest::newRow("title bar not drawn yet")
+            << swayWindow(7, "normal", 0) << client << QMargins(2, 0, 2, 2) << false;
+        QTest::newRow("without decorations")
+            << swayWindow(7, "csd", 0) << client << QMargins(2, 0, 2, 2) << true;
+        QTest::newRow("another window")
+            << swayWindow(8, "normal", 25) << QRect() << QMargins() << false;
+    }
+    void framesFromSwaysTree() {
+        QFETCH(QJsonObject, window);
+        QFETCH(QRect, client);
+        QFETCH(QMargins, frame);
+        QFETCH(bool, settled);
+        const std::optional<SwayView> view =
+            FindSwayView(QJsonDocument::fromJson(treeWith(window)).object(), 7);
+        QCOMPARE(view.has_value(), !client.isNull());
+        if (view) {
+            QCOMPARE(view->client, client);
+            QCOMPARE(view->frame, frame);
+            QCOMPARE(view->settled, settled);
+        }
+    }
+
+    // sway 1.10 draws the title bar a moment after it shows the window: the frame reported is
+    // the one with the bar, and sway is told the place with it.
+    void theFrameIsTheOneSwaySettlesOn() {
+        QWidget window;
+        window.setGeometry(300, 400, 400, 300);
+        window.show();
+        FakeSway sway(Answers);
+        int asked = 0;
+        sway.m_tree = [&] {
+            return treeWith(swayWindow(qint64(window.winId()), "normal", ++asked > 3 ? 25 : 0));
+        };
+        QtTimerFactory timers;
+        SwayWindows windows(sway.path(), timers);
+        QList<QMargins> reported;
+        windows.whenFrameKnown(&window, [&](const QMargins& frame) { reported << frame; });
+        windows.keepPlace(&window);
+        QTRY_COMPARE(reported, QList<QMargins>{QMargins(2, 25, 2, 2)});
+        QCOMPARE(windows.frame(&window), QMargins(2, 25, 2, 2));
+        QTRY_VERIFY(!sway.m_commands.isEmpty());
+        QTRY_COMPARE(sway.m_commands.last(),
+                     QStringLiteral("[id=%1] resize set width 404 px height 327 px, move absolute "
+                                    "position 298 375")
+                         .arg(window.winId()));
+    }
+};
+
+QTEST_MAIN(TestSwayClient)
+#include "test_sway_client.moc"
