@@ -26,8 +26,8 @@ SwayClient::SwayClient(const QString& socketPath, TimerFactory& timers, int dead
         m_resubscribe->setEnabled(false);
         sendSubscription();
     });
-    // QLocalSocket writes with send(MSG_NOSIGNAL): a peer that has hung up is an error here,
-    // not a signal that ends the program.
+    // Before its first socket write QtNetwork ignores SIGPIPE for the whole process: a peer
+    // that has hung up is an error here, not a signal that ends the program.
     QObject::connect(&m_socket, &QLocalSocket::connected, &m_context, [this] { writeWaiting(); });
     QObject::connect(&m_socket, &QLocalSocket::readyRead, &m_context, [this] { readAnswers(); });
     QObject::connect(&m_socket, &QLocalSocket::disconnected, &m_context, [this] { fail(); });
