@@ -178,6 +178,7 @@ private:
             m_view =
                 FindSwayView(QJsonDocument::fromJson(*tree).object(), quint64(m_window->winId()));
         if (m_view && m_window->isVisible()) {
+            report(); // first: the caller may move the window
             const qreal ratio = m_window->devicePixelRatioF();
             const QRect wanted(m_wanted.topLeft() * ratio, m_wanted.size() * ratio);
             // Only as high as sway's smallest floating window (50 px by default) may it differ.
@@ -189,7 +190,6 @@ private:
             else if (settling() && (!m_told || differs))
                 tell(true);
             m_catchUp = false;
-            report();
         }
         if (m_askAgain) {
             m_askAgain = false;
@@ -226,6 +226,9 @@ private:
         const auto waiters = m_waiters;
         for (const auto& then : waiters)
             then(m_view->frame);
+        // Where sway has already moved the window to the place asked for, Qt reports no move:
+        // the place is the program's all the same.
+        ownChange();
     }
 
     SwayWindows& m_windows;

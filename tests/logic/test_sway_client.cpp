@@ -31,10 +31,10 @@ QJsonObject rect(int x, int y, int width, int height) {
     return {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
 }
 
-QJsonObject swayWindow(qint64 id, const char* border, int title) {
+QJsonObject swayWindow(qint64 id, const char* border, int title, int below = 2) {
     return {{"window", id},
             {"border", border},
-            {"rect", rect(100, 200, 404, 302)},
+            {"rect", rect(100, 200, 404, 300 + below)},
             {"window_rect", rect(2, 0, 400, 300)},
             {"deco_rect", rect(0, 0, 404, title)}};
 }
@@ -221,6 +221,9 @@ private slots:
             << swayWindow(7, "normal", 0) << client << QMargins(2, 0, 2, 2) << false;
         QTest::newRow("without decorations")
             << swayWindow(7, "csd", 0) << client << QMargins(2, 0, 2, 2) << true;
+        // sway 1.10 at first: no border yet, the room for the title bar below the window.
+        QTest::newRow("title bar's room below")
+            << swayWindow(7, "none", 0, 27) << client << QMargins(2, 0, 2, 27) << true;
         QTest::newRow("another window")
             << swayWindow(8, "normal", 25) << QRect() << QMargins() << false;
     }
@@ -239,8 +242,9 @@ private slots:
         }
     }
 
-    // sway 1.10 draws the title bar a moment after it shows the window: the frame reported is
-    // the one with the bar, and sway is told the place with it.
+    // sway 1.10 shows a new window first without its border, then with the title bar of no
+    // height, and draws the bar a moment later: the last frame reported is the one with the
+    // bar, and sway is told the place with it.
     void theFrameIsTheOneSwaySettlesOn() {
         QWidget window;
         window.setGeometry(300, 400, 400, 300);
@@ -248,14 +252,19 @@ private slots:
         FakeSway sway(Answers);
         int asked = 0;
         sway.m_tree = [&] {
-            return treeWith(swayWindow(qint64(window.winId()), "normal", ++asked > 3 ? 25 : 0));
+            ++asked;
+            const qint64 id = qint64(window.winId());
+            return treeWith(asked < 3   ? swayWindow(id, "none", 0, 27)
+                            : asked < 5 ? swayWindow(id, "normal", 0)
+                                        : swayWindow(id, "normal", 25));
         };
         QtTimerFactory timers;
         SwayWindows windows(sway.path(), timers);
         QList<QMargins> reported;
         windows.whenFrameKnown(&window, [&](const QMargins& frame) { reported << frame; });
         windows.keepPlace(&window);
-        QTRY_COMPARE(reported, QList<QMargins>{QMargins(2, 25, 2, 2)});
+        QTRY_VERIFY(!reported.isEmpty() && reported.last() == QMargins(2, 25, 2, 2));
+        QVERIFY(!reported.contains(QMargins(2, 0, 2, 2)));
         QCOMPARE(windows.frame(&window), QMargins(2, 25, 2, 2));
         QTRY_VERIFY(!sway.m_commands.isEmpty());
         QTRY_COMPARE(sway.m_commands.last(),
