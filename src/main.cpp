@@ -6,6 +6,7 @@
 #include "platform/dialog_font.h"
 #include "platform/keyboard_focus.h"
 #include "platform/message_box_qt.h"
+#include "platform/running_logo.h"
 #include "platform/single_instance.h"
 #include "platform/termination_signals.h"
 #include "platform/timers.h"
@@ -41,7 +42,7 @@ int main(int argc, char* argv[]) {
     environment.lockExtraPaths = SingleInstanceLock::defaultExtraPaths(folder);
     environment.loadSettings = &Module1::LoadSettingsFile;
     environment.removeLeftoverFiles = &SettingsFileProtocol::RemoveLeftoverTemporaryFiles;
-    environment.activateRunningInstance = [] { DesktopWindow::ActivateRunningLogo(); };
+    environment.activateRunningInstance = [] { ActivateRunningLogo(); };
     Form1 form1(std::move(environment));
     // Form1 hooks (popup menu, double-click, Back/Front mark) are connected here, before
     // Form_Load: its step 6 clears the Back/Front mark.

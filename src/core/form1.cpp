@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/monitors.h"
 #include "platform/picture_file.h"
+#include "platform/running_logo.h"
 #include "platform/screen_reader.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
@@ -228,7 +229,7 @@ Form1::Form1(FloatingWindowEnvironment environment, QWidget* parent)
     m_heightTwips = DesignHeight;
     applyGeometry();
     DesktopWindow::MakeFloating(this);
-    DesktopWindow::MarkAsRunningLogo(this);
+    MarkAsRunningLogo(this);
     m_focusGuide = std::make_unique<KeyboardFocus::FocusGuide>(m_image2);
     Monitors::WatchChanges(this, [this] { KeepOnScreen(); });
 }

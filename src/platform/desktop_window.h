@@ -35,20 +35,13 @@ bool StartMove(QWidget* window, const QPoint& travelled);
 // of its changes.
 void KeepPlace(QWidget* window);
 
-// Calls `then` once, when the window has been mapped and its frame has become known; never
-// when the frame stays unknown for two seconds or the window goes away first.
+// Calls `then` when the window has been mapped and its frame has become known (under sway again
+// should sway change the frame within two seconds); never when the frame stays unknown for two
+// seconds or the window goes away first.
 void WhenFrameKnown(QWidget* window, std::function<void(const QMarginsF&)> then);
 
 // Ties every window of the process to the installed application: the application icon on
 // each window and the desktop entry's name.
 void SetApplicationIdentity();
-
-// Marks the window as this user's running logo, the one a refused second start activates.
-void MarkAsRunningLogo(QWidget* window);
-
-// Asks the window manager to activate (raise and focus) the logo that another process of this
-// user has marked; nothing is sent to that process itself. False when none is found or no
-// window manager lists its clients.
-bool ActivateRunningLogo();
 
 } // namespace DesktopWindow
