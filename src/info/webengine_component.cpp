@@ -172,7 +172,6 @@ WebEngineComponent::WebEngineComponent(TimerFactory& timers, const QString& home
                                        const QString& searchPage, QObject* parent)
     : BrowserComponent(parent), m_homePage(homePage), m_searchPage(searchPage),
       m_requestTimer(timers.createTimer()) {
-    // Off the record: nothing of a visit is written to disk, and every viewer starts afresh.
     // The engine starts its helper processes with its first profile, and the renderers are
     // forked from them: they inherit a bound on their data, this process does not keep it. So
     // a page that eats memory ends with its renderer, never with the viewer, which also draws
@@ -186,6 +185,7 @@ WebEngineComponent::WebEngineComponent(TimerFactory& timers, const QString& home
         helpers.rlim_cur = rlim_t(ProcessDataLimit);
         bound = ::setrlimit(RLIMIT_DATA, &helpers) == 0;
     }
+    // Off the record: nothing of a visit is written to disk, and every viewer starts afresh.
     m_profile = new QWebEngineProfile(this);
     engineStarted = true;
     if (bound)
