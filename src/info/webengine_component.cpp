@@ -17,12 +17,71 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
-void addFlag(QByteArray& flags, const QByteArray& flag) {
-    const QByteArray name = flag.left(flag.indexOf('='));
-    if (!flags.contains(name))
-        flags += (flags.isEmpty() ? "" : " ") + flag;
+// The engine reads QTWEBENGINE_CHROMIUM_FLAGS as words split at spaces, a part in double quotes
+// kept whole (without its quotes); the flags are read and written back the same way.
+QStringList SplitFlags(const QByteArray& line) {
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    for (const QChar c : QString::fromLocal8Bit(line)) {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (c == u' ' && !quoted)
+            words << std::exchange(word, QString());
+        else
+            word += c;
+    }
+    words << word;
+    words.removeAll(QString());
+    return words;
+}
+
+QByteArray JoinFlags(const QStringList& words) {
+    QStringList quoted;
+    for (const QString& word : words)
+        quoted << (word.contains(u' ') ? QStringLiteral("\"%1\"").arg(word) : word);
+    return quoted.join(u' ').toLocal8Bit();
+}
+
+// "--name=value" -> "name".
+QString FlagName(const QString& flag) {
+    QString name = flag.section(u'=', 0, 0);
+    while (name.startsWith(u'-'))
+        name.remove(0, 1);
+    return name;
+}
+
+// A flag the user has set already is theirs to keep.
+void AddFlag(QStringList& flags, const QString& flag) {
+    for (const QString& present : flags) {
+        if (FlagName(present) == FlagName(flag))
+            return;
+    }
+    flags << flag;
+}
+
+// The script engine's flags go inside --js-flags, of which the last one counts, beside the
+// user's own; the script engine reads '_' and '-' in a name alike.
+void AddScriptFlag(QStringList& flags, const QString& flag) {
+    const auto scriptName = [](const QString& option) {
+        return FlagName(option).replace(u'_', u'-');
+    };
+    for (auto it = flags.rbegin(); it != flags.rend(); ++it) {
+        if (FlagName(*it) != QLatin1String("js-flags"))
+            continue;
+        const QStringList options = it->section(u'=', 1).split(u' ', Qt::SkipEmptyParts);
+        for (const QString& option : options) {
+            if (scriptName(option) == scriptName(flag))
+                return;
+        }
+        *it = QStringLiteral("--js-flags=") + (options + QStringList{flag}).join(u' ');
+        return;
+    }
+    flags << QStringLiteral("--js-flags=") + flag;
 }
 
 // A page's text, shown as it stands, never as markup.
@@ -83,26 +142,19 @@ void WebEngineComponent::PrepareProcess() {
     // Chromium refuses to run its sandbox as root; only then is it turned off.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    QStringList flags = SplitFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"));
     // A page viewer, not a browser: no traffic of the engine's own in the background.
     for (const char* flag :
          {"--disable-background-networking", "--disable-component-update",
           "--disable-domain-reliability", "--no-pings", "--dns-prefetch-disable"})
-        addFlag(flags, flag);
+        AddFlag(flags, QLatin1String(flag));
     // Pages are read to a screen reader as soon as one listens, not only once it has asked.
-    addFlag(flags, "--force-renderer-accessibility");
+    AddFlag(flags, QStringLiteral("--force-renderer-accessibility"));
     qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
-    // A page that eats memory ends with its renderer, not with the desktop: its script heap
-    // is bounded, and every process of the engine (they inherit it from this one) may hold so
-    // much data and no more. Reserved address space is not counted, so the engine runs as usual.
-    addFlag(flags, "--js-flags=--max-old-space-size=" + QByteArray::number(ScriptHeapLimitMB));
-    rlimit data{};
-    if (::getrlimit(RLIMIT_DATA, &data) == 0 &&
-        (data.rlim_cur == RLIM_INFINITY || data.rlim_cur > rlim_t(ProcessDataLimit))) {
-        data.rlim_cur = rlim_t(ProcessDataLimit);
-        ::setrlimit(RLIMIT_DATA, &data);
-    }
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    // A page that eats memory ends with its renderer: its script heap is bounded (and its
+    // other data, see the constructor).
+    AddScriptFlag(flags, QStringLiteral("--max-old-space-size=%1").arg(ScriptHeapLimitMB));
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", JoinFlags(flags));
     // QtWebEngine needs the shared OpenGL context, set before the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
@@ -120,8 +172,24 @@ WebEngineComponent::WebEngineComponent(TimerFactory& timers, const QString& home
                                        const QString& searchPage, QObject* parent)
     : BrowserComponent(parent), m_homePage(homePage), m_searchPage(searchPage),
       m_requestTimer(timers.createTimer()) {
+    // The engine starts its helper processes with its first profile, and the renderers are
+    // forked from them: they inherit a bound on their data, this process does not keep it. So
+    // a page that eats memory ends with its renderer, never with the viewer, which also draws
+    // the pages. Reserved address space is not counted, so the engine runs as usual.
+    static bool engineStarted = false;
+    rlimit own = {};
+    bool bound = false;
+    if (!engineStarted && ::getrlimit(RLIMIT_DATA, &own) == 0 &&
+        (own.rlim_cur == RLIM_INFINITY || own.rlim_cur > rlim_t(ProcessDataLimit))) {
+        rlimit helpers = own;
+        helpers.rlim_cur = rlim_t(ProcessDataLimit);
+        bound = ::setrlimit(RLIMIT_DATA, &helpers) == 0;
+    }
     // Off the record: nothing of a visit is written to disk, and every viewer starts afresh.
     m_profile = new QWebEngineProfile(this);
+    engineStarted = true;
+    if (bound)
+        ::setrlimit(RLIMIT_DATA, &own);
     m_area = new QWidget;
     m_notice = new QLabel(m_area);
     m_notice->setObjectName(QStringLiteral("notice"));
@@ -266,6 +334,10 @@ QString WebEngineComponent::LocationURL() const {
 }
 
 void WebEngineComponent::loadingChanged(const QWebEngineLoadingInfo& info) {
+    // An address refused in acceptNavigationRequest may still be reported as a load that
+    // starts and is aborted (Qt 6.8): it reaches no page, and the line saying so stays.
+    if (!Opens(info.url()))
+        return;
     m_requested = false;
     m_requestTimer->setEnabled(false);
     switch (info.status()) {
@@ -319,7 +391,7 @@ void WebEngineComponent::showNotice(const QString& text) {
 }
 
 int WebEngineComponent::runPageDialog(QDialog* dialog) {
-    if (!dialog || !m_view || m_closing || m_dialog)
+    if (!dialog || !m_view || m_closing || m_dialog || !m_view->window()->isVisible())
         return -1;
     if (++m_dialogs > DialogsPerPage) {
         if (m_dialogs == DialogsPerPage + 1)
@@ -359,7 +431,15 @@ bool WebEngineComponent::eventFilter(QObject* watched, QEvent* event) {
         m_closing = true;
         event->ignore();
         m_dialog->reject();
-        QMetaObject::invokeMethod(watched, "close", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, window = QPointer<QWidget>(qobject_cast<QWidget*>(watched))] {
+                // Closed, or kept open by its owner: a page may ask again in a window shown.
+                if (window)
+                    window->close();
+                m_closing = false;
+            },
+            Qt::QueuedConnection);
         return true;
     }
     return BrowserComponent::eventFilter(watched, event);

@@ -4,7 +4,8 @@
 //
 // What a page may not do here: open any address but an http or https page (no other program
 // is ever started for a link), show more than a few dialogs per page the user opens, keep the
-// window from closing with a dialog, or use more memory than PrepareProcess allows its process.
+// window from closing with a dialog, or use more memory than the viewer allows the process that
+// runs it (that process then ends; the viewer lives on).
 
 #include "info/browser_component.h"
 #include "platform/timers.h"
@@ -59,7 +60,7 @@ public:
     static bool Opens(const QUrl& url, bool mainFrame = true);
     // Dialogs a page may show per page the user opens; the rest are answered at once.
     static constexpr int DialogsPerPage = 3;
-    // Most a helper process may hold in data (bytes), and the pages' script heap (MB).
+    // Most a page's process may hold in data (bytes), and the pages' script heap (MB).
     static constexpr qint64 ProcessDataLimit = qint64(1) << 30;
     static constexpr int ScriptHeapLimitMB = 512;
 

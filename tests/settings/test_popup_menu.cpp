@@ -120,7 +120,8 @@ private slots:
             QCOMPARE(menu->x(), centre.x());
             QVERIFY(menu->y() <= centre.y() && menu->y() > centre.y() - menu->height());
             // A second request while it is open leaves the one menu.
-            QContextMenuEvent again(QContextMenuEvent::Keyboard, logo->rect().center());
+            QContextMenuEvent again(QContextMenuEvent::Keyboard, logo->rect().center(),
+                                    logo->mapToGlobal(logo->rect().center()));
             QApplication::sendEvent(logo, &again);
             QVERIFY(menu->isVisible());
             int open = 0;
