@@ -65,7 +65,7 @@ unshare --mount --propagation private --fork -- bash -euo pipefail -c '
     local own pid
     own=$(readlink /proc/$$/ns/mnt)
     for pid in $(ls /proc | grep -E "^[0-9]+$"); do
-      [ "$pid" != $$ ] && [ "$(readlink "/proc/$pid/ns/mnt" 2>/dev/null)" = "$own" ] &&
+      [ "$pid" != $$ ] && [ "$pid" != $PPID ] && [ "$(readlink "/proc/$pid/ns/mnt" 2>/dev/null)" = "$own" ] &&
         kill -9 "$pid" 2>/dev/null
     done
     return 0

@@ -239,8 +239,8 @@ int removeTemporaryFiles(const QString& target) {
 // The save lock: an flock on the file that is at `target` now, opened with `flags`; `info` is
 // that file, looked at under the lock. Waits up to `waitMs` for another save.
 Descriptor lockFile(const QString& target, int flags, int waitMs, struct stat* info) {
-    const LockedFile lock = LockFileAtPath(
-        target, [&] { return openRegular(target, flags).release(); }, waitMs, true);
+    const auto open = [&] { return openRegular(target, flags).release(); };
+    const LockedFile lock = LockFileAtPath(target, open, waitMs, true);
     switch (lock.result) {
     case LockedFile::Result::Locked:
         *info = lock.info;
