@@ -14,7 +14,8 @@ constexpr const char* NoticeName = "lumivista_notice";
 
 // The spoken notice of a window: an object with the notification role whose appearance
 // readers speak (AT-SPI: a "showing" state change of a notification). It has no widget, so
-// nothing is drawn and the focus stays where it is.
+// nothing is drawn and the focus stays where it is. With Qt 6.8 and later the text is
+// announced through Qt's announcement event instead, and the notice only holds the last one.
 class AccessibleNotice : public QAccessibleObject {
 public:
     explicit AccessibleNotice(QObject* notice) : QAccessibleObject(notice) {}
@@ -291,10 +292,17 @@ void Announce(QWidget* from, const QString& text) {
         QAccessible::registerAccessibleInterface(face);
     }
     face->setText(QAccessible::Name, text);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Qt's own announcement: read as the text alone, where the notice's appearance is read
+    // with its role ("... notification") after it.
+    QAccessibleAnnouncementEvent announcement(from, text);
+    QAccessible::updateAccessibility(&announcement);
+#else
     QAccessibleEvent named(face, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
     QAccessibleEvent shown(face, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+#endif
 }
 
 QString WindowSummary(QWidget* window) {
