@@ -3,7 +3,12 @@
 # Every name is one both releases have; the sanitizers' runtime is the one of the clang
 # the release installs.
 # Run as root or as a user with sudo. Does nothing when they are all there already.
+#   scripts/install-packages.sh [--test] [--download-only]
+# --download-only fetches the packages into apt's cache and installs nothing (CI fetches the
+# second release's while the first one's tests run).
 set -euo pipefail
+download_only=""
+[ "${2:-}" = "--download-only" ] && download_only=--download-only
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -31,11 +36,11 @@ install_missing() {
   [ ${#missing[@]} -eq 0 ] && return 0
   [ -n "$updated" ] || $sudo apt-get update -qq
   updated=yes
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  $sudo apt-get install -y -qq --no-install-recommends $download_only "${missing[@]}"
 }
 
 install_missing "${packages[@]}"
-if [ "${1:-}" = "--test" ]; then
+if [ "${1:-}" = "--test" ] && [ -z "$download_only" ]; then
   clang_major=$(clang -dumpversion | cut -d. -f1)
   install_missing "libclang-rt-$clang_major-dev"
 fi
