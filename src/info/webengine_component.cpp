@@ -23,7 +23,7 @@ namespace {
 
 // The engine reads QTWEBENGINE_CHROMIUM_FLAGS as words split at spaces, a part in double quotes
 // kept whole (without its quotes); the flags are read and written back the same way.
-QStringList SplitFlags(const QByteArray& line) {
+QStringList splitFlags(const QByteArray& line) {
     QStringList words;
     QString word;
     bool quoted = false;
@@ -40,7 +40,7 @@ QStringList SplitFlags(const QByteArray& line) {
     return words;
 }
 
-QByteArray JoinFlags(const QStringList& words) {
+QByteArray joinFlags(const QStringList& words) {
     QStringList quoted;
     for (const QString& word : words)
         quoted << (word.contains(u' ') ? QStringLiteral("\"%1\"").arg(word) : word);
@@ -48,7 +48,7 @@ QByteArray JoinFlags(const QStringList& words) {
 }
 
 // "--name=value" -> "name".
-QString FlagName(const QString& flag) {
+QString flagName(const QString& flag) {
     QString name = flag.section(u'=', 0, 0);
     while (name.startsWith(u'-'))
         name.remove(0, 1);
@@ -56,9 +56,9 @@ QString FlagName(const QString& flag) {
 }
 
 // A flag the user has set already is theirs to keep.
-void AddFlag(QStringList& flags, const QString& flag) {
+void addFlag(QStringList& flags, const QString& flag) {
     for (const QString& present : flags) {
-        if (FlagName(present) == FlagName(flag))
+        if (flagName(present) == flagName(flag))
             return;
     }
     flags << flag;
@@ -66,12 +66,12 @@ void AddFlag(QStringList& flags, const QString& flag) {
 
 // The script engine's flags go inside --js-flags, of which the last one counts, beside the
 // user's own; the script engine reads '_' and '-' in a name alike.
-void AddScriptFlag(QStringList& flags, const QString& flag) {
+void addScriptFlag(QStringList& flags, const QString& flag) {
     const auto scriptName = [](const QString& option) {
-        return FlagName(option).replace(u'_', u'-');
+        return flagName(option).replace(u'_', u'-');
     };
     for (auto it = flags.rbegin(); it != flags.rend(); ++it) {
-        if (FlagName(*it) != QLatin1String("js-flags"))
+        if (flagName(*it) != QLatin1String("js-flags"))
             continue;
         const QStringList options = it->section(u'=', 1).split(u' ', Qt::SkipEmptyParts);
         for (const QString& option : options) {
@@ -142,19 +142,19 @@ void WebEngineComponent::PrepareProcess() {
     // Chromium refuses to run its sandbox as root; only then is it turned off.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QStringList flags = SplitFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"));
+    QStringList flags = splitFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"));
     // A page viewer, not a browser: no traffic of the engine's own in the background.
     for (const char* flag :
          {"--disable-background-networking", "--disable-component-update",
           "--disable-domain-reliability", "--no-pings", "--dns-prefetch-disable"})
-        AddFlag(flags, QLatin1String(flag));
+        addFlag(flags, QLatin1String(flag));
     // Pages are read to a screen reader as soon as one listens, not only once it has asked.
-    AddFlag(flags, QStringLiteral("--force-renderer-accessibility"));
+    addFlag(flags, QStringLiteral("--force-renderer-accessibility"));
     qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
     // A page that eats memory ends with its renderer: its script heap is bounded (and its
     // other data, see the constructor).
-    AddScriptFlag(flags, QStringLiteral("--max-old-space-size=%1").arg(ScriptHeapLimitMB));
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", JoinFlags(flags));
+    addScriptFlag(flags, QStringLiteral("--max-old-space-size=%1").arg(ScriptHeapLimitMB));
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", joinFlags(flags));
     // QtWebEngine needs the shared OpenGL context, set before the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
